@@ -18,12 +18,19 @@ std::string dateTimeText(const std::tm& t) {
 
 std::string clientEntry(const std::tm& local, std::string_view address, std::uint16_t port,
                         std::span<const std::uint8_t> data) {
+    return clientEntryText(local, address, std::to_string(port), bytesToHex(data));
+}
+
+std::string clientEntryText(const std::tm& local, std::string_view address, std::string_view portText,
+                            std::string_view frameText) {
     std::string out = dateTimeText(local);
+    out.reserve(out.size() + 32 + address.size() + frameText.size());
     out += "\r\n[客户]";
     out += address;
-    out += ":" + std::to_string(port);
+    out += ':';
+    out += portText;
     out += "\r\n[数据]";
-    out += bytesToHex(data);
+    out += frameText;
     out += kLineEnd;
     return out;
 }

@@ -21,6 +21,10 @@ std::string dateTimeText(const std::tm& local);
 std::string clientEntry(const std::tm& local, std::string_view address, std::uint16_t port,
                         std::span<const std::uint8_t> data);
 
+// The same entry for a datagram already turned into hex text, with its port as decimal text.
+std::string clientEntryText(const std::tm& local, std::string_view address, std::string_view portText,
+                            std::string_view frameText);
+
 // Number of pieces of a text split at every CRLF: each CRLF ends one piece (empty pieces
 // between adjacent CRLFs count), and a non-empty tail after the last CRLF is one more.
 std::size_t countLinePieces(std::string_view text);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/DatagramSender.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -15,10 +17,10 @@ namespace vorlanx::link {
 // One IPv4 UDP socket with its receive worker. The service keeps one of these, the listener
 // endpoint, for its whole life: every datagram from a terminal arrives through it and every
 // frame to a terminal leaves through it, so terminals always see the listening port as source.
-class UdpEndpoint {
+class UdpEndpoint : public DatagramSender {
 public:
-    using Handler = std::function<void(const std::string& address, std::uint16_t port,
-                                       std::span<const std::uint8_t> data)>;
+    using Handler =
+        std::function<void(const std::string& address, std::uint16_t port, std::span<const std::uint8_t> data)>;
 
     // Largest datagram that is delivered; a longer one is dropped without a message.
     static constexpr std::size_t kMaxDatagram = 4096;
@@ -32,7 +34,7 @@ public:
 #endif
 
     UdpEndpoint();
-    ~UdpEndpoint();
+    ~UdpEndpoint() override;
     UdpEndpoint(const UdpEndpoint&) = delete;
     UdpEndpoint& operator=(const UdpEndpoint&) = delete;
 
@@ -42,7 +44,7 @@ public:
     // Binds the socket; an empty address means every local address.
     bool bindPort(const std::string& address, std::uint16_t port);
     // One whole datagram; returns the count sent or -1. Safe from any thread.
-    int sendDatagram(const std::string& address, std::uint16_t port, std::span<const std::uint8_t> bytes);
+    int sendDatagram(const std::string& address, std::uint16_t port, std::span<const std::uint8_t> bytes) override;
     // Ends the worker (joined here) and closes the socket. True when an open endpoint was closed.
     bool close();
 

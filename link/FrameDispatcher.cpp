@@ -1,0 +1,105 @@
+#include "link/FrameDispatcher.h"
+
+#include "link/ClockTexts.h"
+#include "link/FrameBuilders.h"
+#include "link/FrameLayout.h"
+#include "link/FrameReader.h"
+#include "link/HexText.h"
+#include "link/LogText.h"
+
+#include <charconv>
+#include <optional>
+
+namespace vorlanx::link {
+
+namespace {
+
+std::string decimalOf(std::string_view hex) {
+    return convertBase(hex, 16, 10);
+}
+
+// White-list count for the operator; anything that does not read as a positive number is 0.
+std::string countText(std::string_view hex) {
+    const std::string decimal = decimalOf(hex);
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
+    if (error != std::errc{} || end != decimal.data() + decimal.size() || value < 1)
+        return "0";
+    return decimal;
+}
+
+} // namespace
+
+FrameDispatcher::FrameDispatcher(DatagramSender& sender, OnlineTerminals& terminals, ResultBox& results,
+                                 DispatchSink& sink, TransactionJobs* jobs, Clock clock)
+    : m_sender(sender), m_terminals(terminals), m_results(results), m_sink(sink), m_jobs(jobs),
+      m_clock(std::move(clock)) {
+    if (!m_clock)
+        m_clock = [] { return localTime(std::time(nullptr)); };
+}
+
+UdpEndpoint::Handler FrameDispatcher::handler() {
+    return [this](const std::string& address, std::uint16_t port, std::span<const std::uint8_t> data) {
+        dispatchDatagram(address, port, data);
+    };
+}
+
+void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t port,
+                                       std::span<const std::uint8_t> data) {
+    const std::string portText = std::to_string(port);
+    const FrameReader frame(data);
+
+    updateTerminalList(address, portText, frame);
+    m_sink.clientEntry(clientEntryText(m_clock(), address, portText, frame.text()));
+
+    const std::string_view command = frame.command();
+    const std::string_view kind = frame.kind();
+    const std::string_view replyKey = frame.replyKey();
+    const std::string source = address + ":" + portText;
+
+    // Every rule is tested on its own; one frame may match several.
+    if (frame.acknowledgeKey() == frame::kAcknowledgeRequestKey) {
+        const auto reply = hexToBytes(acknowledgementFrame(frame.headerAndMachine()));
+        m_sender.sendDatagram(address, port, reply);
+    }
+    if (command == frame::kSettingDone)
+        appendResult(source + "|设置成功\r\n", true);
+    if (m_jobs != nullptr && command == frame::kCardTransaction && kind == frame::kKindCardQuery)
+        m_jobs->startCardQuery({port, std::string(frame.cardNumber()), std::string(frame.machine()), address});
+    if (m_jobs != nullptr && command == frame::kCardTransaction && kind == frame::kKindPayment)
+        m_jobs->startOnlineConsumption({port, std::string(frame.cardNumber()), std::string(frame.machine()), address,
+                                        decimalOf(frame.paymentAmount())});
+    if (m_jobs != nullptr && command == frame::kOfflineRecord && kind == frame::kKindPayment)
+        m_jobs->startOfflineUpload({portText, std::string(frame.cardNumber()), std::string(frame.machine()), address,
+                                    decimalOf(frame.offlineAmount()), std::string(frame.recordTime())});
+    if (replyKey == frame::kCountReplyKey)
+        appendResult(source + "|白名单数：" + countText(frame.count()) + "\r\n", false);
+    if (replyKey == frame::kClockReplyKey)
+        appendResult(source + "|返回时间：" + std::string(frame.terminalClock()) + "\r\n", false);
+}
+
+void FrameDispatcher::updateTerminalList(const std::string& address, const std::string& portText,
+                                         const FrameReader& frame) {
+    // A one-byte datagram is logged but never listed: it has no machine number to show.
+    if (frame.text().size() <= 2)
+        return;
+    const std::string machine = decimalOf(frame.machine());
+    const OnlineTerminals::Update update = m_terminals.hear(address, portText, machine);
+    switch (update.change) {
+    case OnlineTerminals::Change::Added:
+        m_sink.terminalAdded(address, portText, machine, std::to_string(update.rowCount));
+        break;
+    case OnlineTerminals::Change::Removed:
+        m_sink.terminalRemoved(address, address + "的机号已变更");
+        break;
+    case OnlineTerminals::Change::None:
+        break;
+    }
+}
+
+void FrameDispatcher::appendResult(const std::string& line, bool recount) {
+    const std::size_t count = m_results.append(line);
+    m_sink.resultAppended(line, recount ? std::optional<std::size_t>(count) : std::nullopt);
+}
+
+} // namespace vorlanx::link

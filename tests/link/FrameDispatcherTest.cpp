@@ -1,0 +1,343 @@
+#include "link/FrameDispatcher.h"
+#include "link/HexText.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace vorlanx::link;
+
+// Everything the dispatcher reported, as one line of text per event, in arrival order.
+class RecordingSink : public DispatchSink {
+public:
+    void clientEntry(const std::string& entry) override { record("entry " + entry, true); }
+    void terminalAdded(const std::string& address, const std::string& portText, const std::string& machine,
+                       const std::string& totalText) override {
+        record("added " + address + " " + portText + " " + machine + " total " + totalText);
+    }
+    void terminalRemoved(const std::string& address, const std::string& statusText) override {
+        record("removed " + address + " status " + statusText);
+    }
+    void resultAppended(const std::string& text, std::optional<std::size_t> successCount) override {
+        record("result " + text + (successCount ? " count " + std::to_string(*successCount) : std::string()));
+    }
+
+    // Waits until `count` datagrams have been handled (each gives exactly one client entry).
+    bool waitForEntries(std::size_t count) {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, 5s, [&] { return m_entries >= count; });
+    }
+    std::vector<std::string> events() {
+        std::lock_guard lock(m_mutex);
+        return m_events;
+    }
+    std::vector<std::string> eventsStartingWith(const std::string& prefix) {
+        std::vector<std::string> out;
+        for (const auto& e : events()) {
+            if (e.rfind(prefix, 0) == 0)
+                out.push_back(e);
+        }
+        return out;
+    }
+
+private:
+    void record(std::string event, bool isEntry = false) {
+        std::lock_guard lock(m_mutex);
+        m_events.push_back(std::move(event));
+        if (isEntry)
+            ++m_entries;
+        m_cv.notify_all();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<std::string> m_events;
+    std::size_t m_entries = 0;
+};
+
+class RecordingJobs : public TransactionJobs {
+public:
+    void startCardQuery(CardQueryArgs args) override {
+        std::lock_guard lock(m_mutex);
+        queries.push_back(std::move(args));
+    }
+    void startOnlineConsumption(OnlineConsumptionArgs args) override {
+        std::lock_guard lock(m_mutex);
+        payments.push_back(std::move(args));
+    }
+    void startOfflineUpload(OfflineUploadArgs args) override {
+        std::lock_guard lock(m_mutex);
+        uploads.push_back(std::move(args));
+    }
+
+    std::mutex m_mutex;
+    std::vector<CardQueryArgs> queries;
+    std::vector<OnlineConsumptionArgs> payments;
+    std::vector<OfflineUploadArgs> uploads;
+};
+
+// What a fake terminal receives back on its own socket.
+class TerminalInbox {
+public:
+    UdpEndpoint::Handler handler() {
+        return [this](const std::string&, std::uint16_t, std::span<const std::uint8_t> data) {
+            std::lock_guard lock(m_mutex);
+            m_frames.push_back(bytesToHex(data));
+            m_cv.notify_all();
+        };
+    }
+    std::optional<std::string> next() {
+        std::unique_lock lock(m_mutex);
+        if (!m_cv.wait_for(lock, 5s, [&] { return m_taken < m_frames.size(); }))
+            return std::nullopt;
+        return m_frames[m_taken++];
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<std::string> m_frames;
+    std::size_t m_taken = 0;
+};
+
+std::tm at(int hour, int minute, int second) {
+    std::tm t{};
+    t.tm_year = 2020 - 1900;
+    t.tm_mon = 4;
+    t.tm_mday = 8;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return t;
+}
+
+// A terminal: its own socket on a loopback address, sending to the listener and receiving replies.
+struct FakeTerminal {
+    explicit FakeTerminal(const std::string& bindAddress) {
+        EXPECT_TRUE(socket.open(inbox.handler()));
+        EXPECT_TRUE(socket.bindPort(bindAddress, 0));
+        port = socket.localPort();
+    }
+    void send(std::uint16_t to, const std::string& hex) { socket.sendDatagram("127.0.0.1", to, hexToBytes(hex)); }
+
+    TerminalInbox inbox;
+    UdpEndpoint socket;
+    std::uint16_t port = 0;
+};
+
+// The listener endpoint with the dispatcher as its handler, as the service runs it.
+struct Dispatching : ::testing::Test {
+    void SetUp() override {
+        ASSERT_TRUE(listener.open(dispatcher.handler()));
+        ASSERT_TRUE(listener.bindPort("127.0.0.1", 0));
+        port = listener.localPort();
+        ASSERT_NE(port, 0);
+    }
+    void TearDown() override { listener.close(); }
+
+    std::string source(const FakeTerminal& t) const { return "127.0.0.1:" + std::to_string(t.port); }
+
+    RecordingSink sink;
+    RecordingJobs jobs;
+    OnlineTerminals terminals;
+    ResultBox results;
+    UdpEndpoint listener;
+    FrameDispatcher dispatcher{listener, terminals, results, sink, &jobs, [] { return at(10, 5, 0); }};
+    std::uint16_t port = 0;
+    FakeTerminal terminal{"127.0.0.1"};
+};
+
+TEST_F(Dispatching, AcknowledgesA74FrameEvenWithAWrongChecksum) {
+    terminal.send(port, "FE01004E00057400112233440000");
+    EXPECT_EQ(terminal.inbox.next(), "FE01004E000181F2D8");
+    ASSERT_TRUE(sink.waitForEntries(1));
+    EXPECT_EQ(sink.eventsStartingWith("result").size(), 0u);
+}
+
+TEST_F(Dispatching, LogsEveryDatagramAsAThreeLineClientEntry) {
+    terminal.send(port, "FE01004E000111F2B4");
+    ASSERT_TRUE(sink.waitForEntries(1));
+    EXPECT_EQ(sink.events(),
+              (std::vector<std::string>{"added 127.0.0.1 " + std::to_string(terminal.port) + " 78 total 1",
+                                        "entry 2020年5月8日10时5分\r\n[客户]" + source(terminal) +
+                                            "\r\n[数据]FE01004E000111F2B4\r\n"}));
+    EXPECT_EQ(terminals.rows(), (std::vector<TerminalRow>{{"127.0.0.1", std::to_string(terminal.port), "78"}}));
+}
+
+TEST_F(Dispatching, ThreeSettingRepliesGiveSuccessCountThree) {
+    for (int i = 0; i < 3; ++i)
+        terminal.send(port, "FE010001000181E40C");
+    ASSERT_TRUE(sink.waitForEntries(3));
+    const std::string line = "result " + source(terminal) + "|设置成功\r\n";
+    EXPECT_EQ(sink.eventsStartingWith("result"),
+              (std::vector<std::string>{line + " count 1", line + " count 2", line + " count 3"}));
+    EXPECT_EQ(results.successCount(), 3u);
+}
+
+TEST_F(Dispatching, SuccessCountCountsWhatTheBoxHolds) {
+    results.append("00BC614E查询失败");
+    terminal.send(port, "FE010001000181E40C");
+    ASSERT_TRUE(sink.waitForEntries(1));
+    EXPECT_EQ(results.successCount(), 1u);
+    EXPECT_EQ(results.text(), "00BC614E查询失败" + source(terminal) + "|设置成功\r\n");
+}
+
+TEST_F(Dispatching, ZeroWhitelistCountIsShownAsZero) {
+    terminal.send(port, "FE01"
+                        "0001"
+                        "0005"
+                        "51"
+                        "00000000"
+                        "12AB");
+    terminal.send(port, "FE01"
+                        "0001"
+                        "0005"
+                        "51"
+                        "00000131"
+                        "12AB");
+    ASSERT_TRUE(sink.waitForEntries(2));
+    EXPECT_EQ(sink.eventsStartingWith("result"),
+              (std::vector<std::string>{"result " + source(terminal) + "|白名单数：0\r\n",
+                                        "result " + source(terminal) + "|白名单数：305\r\n"}));
+    EXPECT_EQ(results.successCount(), 2u);
+}
+
+TEST_F(Dispatching, TerminalClockIsShownUnchanged) {
+    terminal.send(port, "FE0100010009112026120701235928ABCD");
+    ASSERT_TRUE(sink.waitForEntries(1));
+    EXPECT_EQ(sink.eventsStartingWith("result"),
+              (std::vector<std::string>{"result " + source(terminal) + "|返回时间：2026120701235928\r\n"}));
+}
+
+TEST_F(Dispatching, OneByteDatagramIsLoggedWithoutARow) {
+    terminal.send(port, "FE");
+    ASSERT_TRUE(sink.waitForEntries(1));
+    EXPECT_EQ(sink.events(), (std::vector<std::string>{"entry 2020年5月8日10时5分\r\n[客户]" + source(terminal) +
+                                                       "\r\n[数据]FE\r\n"}));
+    EXPECT_EQ(terminals.size(), 0u);
+}
+
+TEST_F(Dispatching, EmptyDatagramIsLoggedWithoutARow) {
+    terminal.send(port, "");
+    ASSERT_TRUE(sink.waitForEntries(1));
+    EXPECT_EQ(terminals.size(), 0u);
+}
+
+TEST_F(Dispatching, NeighbouringAddressesGetTheirOwnRows) {
+    FakeTerminal other("127.0.0.10");
+    other.send(port, "FE010002000111E460");
+    terminal.send(port, "FE010001000111E460");
+    ASSERT_TRUE(sink.waitForEntries(2));
+    const auto rows = terminals.rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], (TerminalRow{"127.0.0.10", std::to_string(other.port), "2"}));
+    EXPECT_EQ(rows[1], (TerminalRow{"127.0.0.1", std::to_string(terminal.port), "1"}));
+    EXPECT_EQ(sink.eventsStartingWith("added").back(),
+              "added 127.0.0.1 " + std::to_string(terminal.port) + " 1 total 2");
+}
+
+TEST_F(Dispatching, KnownTerminalKeepsThePortFirstSeen) {
+    FakeTerminal again("127.0.0.1");
+    terminal.send(port, "FE010001000111E460");
+    ASSERT_TRUE(sink.waitForEntries(1));
+    again.send(port, "FE010001000111E460");
+    ASSERT_TRUE(sink.waitForEntries(2));
+    EXPECT_EQ(terminals.rows(), (std::vector<TerminalRow>{{"127.0.0.1", std::to_string(terminal.port), "1"}}));
+    EXPECT_EQ(sink.eventsStartingWith("added").size(), 1u);
+}
+
+TEST_F(Dispatching, MachineNumberChangeRemovesTheRowUntilTheNextFrame) {
+    terminal.send(port, "FE010004000111E460");
+    ASSERT_TRUE(sink.waitForEntries(1));
+    terminal.send(port, "FE010005000111E460");
+    ASSERT_TRUE(sink.waitForEntries(2));
+    EXPECT_EQ(sink.eventsStartingWith("removed"),
+              (std::vector<std::string>{"removed 127.0.0.1 status 127.0.0.1的机号已变更"}));
+    EXPECT_EQ(terminals.size(), 0u);
+    terminal.send(port, "FE010005000111E460");
+    ASSERT_TRUE(sink.waitForEntries(3));
+    EXPECT_EQ(terminals.rows(), (std::vector<TerminalRow>{{"127.0.0.1", std::to_string(terminal.port), "5"}}));
+}
+
+TEST_F(Dispatching, CardQueryStartsOneJobAndSendsNothing) {
+    terminal.send(port, "FE01"
+                        "0001"
+                        "000B"
+                        "63"
+                        "00BC614E"
+                        "06"
+                        "0000000000");
+    terminal.send(port, "FE01000100057400000000000000"); // its acknowledgement is the first reply
+    ASSERT_TRUE(sink.waitForEntries(2));
+    EXPECT_EQ(terminal.inbox.next(), "FE010001000181E40C");
+    std::lock_guard lock(jobs.m_mutex);
+    ASSERT_EQ(jobs.queries.size(), 1u);
+    EXPECT_EQ(jobs.queries[0].port, terminal.port);
+    EXPECT_EQ(jobs.queries[0].card, "00BC614E");
+    EXPECT_EQ(jobs.queries[0].machine, "0001");
+    EXPECT_EQ(jobs.queries[0].address, "127.0.0.1");
+    EXPECT_TRUE(jobs.payments.empty());
+    EXPECT_TRUE(jobs.uploads.empty());
+}
+
+TEST_F(Dispatching, OnlinePaymentAndOfflineRecordHandOverTheirFields) {
+    terminal.send(port, "FE01"
+                        "0001"
+                        "000D"
+                        "63"
+                        "00BC614E"
+                        "00"
+                        "000000FA"
+                        "ABCD");
+    terminal.send(port, "FE01"
+                        "0001"
+                        "0013"
+                        "76"
+                        "00BC614E"
+                        "00"
+                        "200508100503"
+                        "000004E2"
+                        "ABCD");
+    ASSERT_TRUE(sink.waitForEntries(2));
+    std::lock_guard lock(jobs.m_mutex);
+    ASSERT_EQ(jobs.payments.size(), 1u);
+    EXPECT_EQ(jobs.payments[0].card, "00BC614E");
+    EXPECT_EQ(jobs.payments[0].amount, "250");
+    EXPECT_EQ(jobs.payments[0].port, terminal.port);
+    ASSERT_EQ(jobs.uploads.size(), 1u);
+    EXPECT_EQ(jobs.uploads[0].port, std::to_string(terminal.port));
+    EXPECT_EQ(jobs.uploads[0].machine, "0001");
+    EXPECT_EQ(jobs.uploads[0].amount, "1250");
+    EXPECT_EQ(jobs.uploads[0].recordTime, "200508100503");
+    EXPECT_TRUE(jobs.queries.empty());
+}
+
+TEST(DispatchingWithoutJobs, CardFramesAreOnlyLogged) {
+    RecordingSink sink;
+    OnlineTerminals terminals;
+    ResultBox results;
+    UdpEndpoint unopened;
+    FrameDispatcher dispatcher(unopened, terminals, results, sink);
+    dispatcher.dispatchDatagram("10.0.0.5", 3000,
+                                hexToBytes("FE01"
+                                           "0001"
+                                           "000B"
+                                           "63"
+                                           "00BC614E"
+                                           "06"
+                                           "0000000000"));
+    const auto events = sink.events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0], "added 10.0.0.5 3000 1 total 1");
+    EXPECT_EQ(events[1].rfind("entry ", 0), 0u);
+    EXPECT_EQ(results.text(), "");
+}
+
+} // namespace
