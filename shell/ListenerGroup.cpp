@@ -1,0 +1,88 @@
+#include "shell/ListenerGroup.h"
+
+#include "shell/MessageBox.h"
+#include "shell/StatusPanels.h"
+#include "shell/Widgets.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace vorlanx::shell {
+
+ListenerGroup::ListenerGroup(link::UdpEndpoint& endpoint, StatusPanels& status, Hooks hooks, QWidget* parent)
+    : QGroupBox(parent), m_endpoint(endpoint), m_status(status), m_hooks(std::move(hooks)) {
+    setObjectName(QStringLiteral("分组框3"));
+    setTitle(QStringLiteral("监听"));
+    m_port = makeLineEdit("编辑框_端口1", QStringLiteral("3000"), this);
+    m_port->setMaxLength(5);
+    m_start = makeButton("按钮_监听", QStringLiteral("开始监听"), this);
+    m_stop = makeButton("按钮_停止", QStringLiteral("停止"), this);
+    m_whitelistCount = makeLabel(QStringLiteral("0"), this, "白名单数");
+    m_successCount = makeLabel(QStringLiteral("0"), this, "标签_成功数");
+
+    m_port->setFixedWidth(48);
+    m_stop->setFixedWidth(48);
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(6, 2, 6, 4);
+    grid->setSpacing(4);
+    grid->addWidget(m_port, 0, 0);
+    grid->addWidget(m_start, 0, 1, 1, 2);
+    grid->addWidget(m_stop, 0, 3);
+    auto* counts = new QHBoxLayout;
+    counts->addWidget(makeLabel(QStringLiteral("名单数："), this));
+    counts->addWidget(m_whitelistCount, 1);
+    counts->addWidget(makeLabel(QStringLiteral("成功数："), this));
+    counts->addWidget(m_successCount, 1);
+    grid->addLayout(counts, 1, 0, 1, 4);
+
+    connect(m_start, &QPushButton::clicked, this, &ListenerGroup::startListening);
+    connect(m_stop, &QPushButton::clicked, this, &ListenerGroup::stopListening);
+    m_stop->setEnabled(false);
+}
+
+void ListenerGroup::startListening() {
+    if (m_hooks.clearOnlineList)
+        m_hooks.clearOnlineList();
+    const QString text = m_port->text().trimmed();
+    if (text.isEmpty()) {
+        MessageBox::information(window(), QStringLiteral("信息："), QStringLiteral("请输入监听端口"));
+        m_stop->setEnabled(false);
+        return;
+    }
+    m_stop->setEnabled(true);
+    m_start->setEnabled(false);
+
+    bool number = false;
+    const uint port = text.toUInt(&number);
+    const bool validPort = number && port >= 1 && port <= 65535;
+    const bool bound = validPort && m_endpoint.open(m_hooks.makeHandler ? m_hooks.makeHandler() : nullptr) &&
+                       m_endpoint.bindPort("", static_cast<std::uint16_t>(port));
+    if (!bound) {
+        // The socket of a failed start is closed and its worker ended: nothing outlives it.
+        m_endpoint.close();
+        m_status.setPanel(StatusPanels::kOperation, QStringLiteral("端口被占用"));
+        showIdle();
+        return;
+    }
+    m_status.setPanel(StatusPanels::kOperation, QStringLiteral("端口启动成功"));
+    m_port->setEnabled(false);
+}
+
+void ListenerGroup::stopListening() {
+    m_endpoint.close();
+    showIdle();
+    if (m_hooks.stopped)
+        m_hooks.stopped();
+    m_status.setPanel(StatusPanels::kOperation, QStringLiteral("端口已关闭"));
+}
+
+void ListenerGroup::showIdle() {
+    m_port->setEnabled(true);
+    m_stop->setEnabled(false);
+    m_start->setEnabled(true);
+}
+
+} // namespace vorlanx::shell

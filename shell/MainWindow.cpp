@@ -1,0 +1,190 @@
+#include "shell/MainWindow.h"
+
+#include "link/LogText.h"
+#include "shell/AppendBox.h"
+#include "shell/BasicPage.h"
+#include "shell/DataConfigPage.h"
+#include "shell/ListenerGroup.h"
+#include "shell/PeriodPage.h"
+#include "shell/ServiceBridge.h"
+#include "shell/StatusPanels.h"
+#include "shell/WhitelistPage.h"
+#include "shell/Widgets.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHostAddress>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QNetworkInterface>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <ctime>
+
+namespace vorlanx::shell {
+
+MainWindow::MainWindow(link::UdpEndpoint& listener, link::SharedClock& clock, QWidget* parent)
+    : QMainWindow(parent), m_listener(listener), m_clock(clock), m_bridge(new ServiceBridge(this)),
+      m_status(new StatusPanels(this)) {
+    setWindowTitle(QStringLiteral("VorlanxV7_20200508"));
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
+    setGeometry(50, 50, 804, 490);
+    setStatusBar(m_status);
+    buildLayout();
+    buildMenus();
+
+    m_bridge->setLogSink([this](const QString& text) { m_log->appendText(text); });
+
+    m_clockTimer = new QTimer(this);
+    m_clockTimer->setObjectName(QStringLiteral("时钟1"));
+    m_clockTimer->setInterval(300);
+    connect(m_clockTimer, &QTimer::timeout, this, &MainWindow::clockTick);
+    m_logTimer = new QTimer(this);
+    m_logTimer->setObjectName(QStringLiteral("时钟2"));
+    m_logTimer->setInterval(500);
+    connect(m_logTimer, &QTimer::timeout, this, &MainWindow::logTick);
+
+    windowCreated();
+    clockTick();
+    m_clockTimer->start();
+    m_logTimer->start();
+}
+
+MainWindow::~MainWindow() {
+    // The receive worker reports into this window: end it before the window goes.
+    m_listener.close();
+}
+
+void MainWindow::buildLayout() {
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+
+    m_onlineList = makeList("超级列表框1", {QStringLiteral("设备IP"), QStringLiteral("端口号"), QStringLiteral("机号")},
+                            {120, 50, 50}, central);
+    m_onlineList->setFixedWidth(226);
+
+    ListenerGroup::Hooks hooks;
+    hooks.makeHandler = [this] { return makeReceiveHandler(); };
+    hooks.clearOnlineList = [this] { m_onlineList->clear(); };
+    m_listenerGroup = new ListenerGroup(m_listener, *m_status, std::move(hooks), central);
+
+    auto* sendGroup = makeGroup("分组框4", QStringLiteral("发送目标"), central);
+    m_sendAddress = makeAddressEdit("IP编辑框1", QString(), sendGroup);
+    m_sendPort = makeLineEdit("编辑框_发送端口", QStringLiteral("3000"), sendGroup);
+    m_sendMachine = makeLineEdit("编辑框_发送机号", QString(), sendGroup);
+    m_sendAddress->setFixedWidth(112);
+    m_sendPort->setFixedWidth(44);
+    m_sendMachine->setFixedWidth(40);
+    auto* sendGrid = new QGridLayout(sendGroup);
+    sendGrid->setContentsMargins(6, 2, 6, 4);
+    sendGrid->setSpacing(4);
+    sendGrid->addWidget(makeLabel(QStringLiteral("IP:"), sendGroup), 0, 0);
+    sendGrid->addWidget(m_sendAddress, 0, 1, 1, 3);
+    sendGrid->addWidget(makeLabel(QStringLiteral("端口"), sendGroup), 1, 0);
+    sendGrid->addWidget(m_sendPort, 1, 1);
+    sendGrid->addWidget(makeLabel(QStringLiteral("机号"), sendGroup), 1, 2);
+    sendGrid->addWidget(m_sendMachine, 1, 3);
+
+    auto* commandGroup = makeGroup("分组框1", QString(), central);
+    m_pages = new QTabWidget(commandGroup);
+    m_pages->setObjectName(QStringLiteral("选择夹1"));
+    m_basicPage = new BasicPage(m_pages);
+    m_periodPage = new PeriodPage(m_pages);
+    m_whitelistPage = new WhitelistPage(m_pages);
+    m_dataPage = new DataConfigPage(m_pages);
+    m_pages->addTab(m_basicPage, QStringLiteral("基础参数"));
+    m_pages->addTab(m_periodPage, QStringLiteral("时段设置"));
+    m_pages->addTab(m_whitelistPage, QStringLiteral("黑白名单"));
+    m_pages->addTab(m_dataPage, QStringLiteral("数据配置"));
+    auto* commandBox = new QVBoxLayout(commandGroup);
+    commandBox->setContentsMargins(2, 2, 2, 2);
+    commandBox->addWidget(m_pages);
+
+    auto* resultGroup = makeGroup("分组框2", QStringLiteral("处理结果"), central);
+    m_results = new AppendBox("编辑框_参数返回", resultGroup);
+    auto* resultBox = new QVBoxLayout(resultGroup);
+    resultBox->setContentsMargins(4, 2, 4, 4);
+    resultBox->addWidget(m_results);
+
+    auto* logGroup = makeGroup("分组框5", QStringLiteral("输出日志："), central);
+    m_log = new AppendBox("编辑框2", logGroup);
+    auto* logBox = new QVBoxLayout(logGroup);
+    logBox->setContentsMargins(4, 2, 4, 4);
+    logBox->addWidget(m_log);
+
+    connect(m_basicPage->clearLog, &QPushButton::clicked, this, [this] { m_log->clearText(); });
+
+    auto* middle = new QVBoxLayout;
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_listenerGroup);
+    top->addWidget(sendGroup, 1);
+    middle->addLayout(top);
+    middle->addWidget(commandGroup, 1);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(resultGroup, 1);
+    right->addWidget(logGroup, 1);
+
+    auto* row = new QHBoxLayout(central);
+    row->setContentsMargins(4, 4, 4, 0);
+    row->setSpacing(4);
+    row->addWidget(m_onlineList);
+    row->addLayout(middle, 1);
+    row->addLayout(right);
+    resultGroup->setFixedWidth(164);
+    logGroup->setFixedWidth(164);
+}
+
+void MainWindow::buildMenus() {
+    m_deviceMenu = new QMenu(QStringLiteral("设备"), this);
+    m_deviceMenu->setObjectName(QStringLiteral("设备"));
+    m_deviceMenu->addAction(QStringLiteral("添加设备"));
+    m_deviceMenu->addAction(QStringLiteral("清空列表"));
+    m_listMenu = new QMenu(QStringLiteral("名单"), this);
+    m_listMenu->setObjectName(QStringLiteral("名单"));
+    m_listMenu->addAction(QStringLiteral("刷新名单"));
+    m_paramMenu = new QMenu(QStringLiteral("参数"), this);
+    m_paramMenu->setObjectName(QStringLiteral("参数"));
+    m_paramMenu->addAction(QStringLiteral("删除选中"));
+    m_paramMenu->addAction(QStringLiteral("删除全部"));
+}
+
+void MainWindow::windowCreated() {
+    m_status->setPanel(StatusPanels::kTotal, QStringLiteral("0"));
+    m_status->setPanel(StatusPanels::kLocalIp, firstLocalAddress());
+    m_basicPage->whiteList->setChecked(true);
+    m_basicPage->setTime->setChecked(true);
+}
+
+QString MainWindow::firstLocalAddress() {
+    for (const QHostAddress& a : QNetworkInterface::allAddresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback())
+            return a.toString();
+    }
+    return QStringLiteral("127.0.0.1");
+}
+
+void MainWindow::clockTick() { m_status->setPanel(StatusPanels::kClock, QString::fromStdString(m_clock.tick().panelText())); }
+
+void MainWindow::logTick() {
+    if (m_log->pieceCount() > link::kLogPieceLimit)
+        m_log->clearText();
+}
+
+link::UdpEndpoint::Handler MainWindow::makeReceiveHandler() {
+    ServiceBridge* bridge = m_bridge;
+    return [bridge](const std::string& address, std::uint16_t port, std::span<const std::uint8_t> bytes) {
+        bridge->postLog(link::clientEntry(link::localTime(std::time(nullptr)), address, port, bytes));
+    };
+}
+
+} // namespace vorlanx::shell

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "link/SharedClock.h"
+#include "link/UdpEndpoint.h"
+
+#include <QMainWindow>
+
+class QLineEdit;
+class QMenu;
+class QTabWidget;
+class QTimer;
+class QTreeWidget;
+
+namespace vorlanx::shell {
+
+class AppendBox;
+class BasicPage;
+class DataConfigPage;
+class ListenerGroup;
+class PeriodPage;
+class ServiceBridge;
+class StatusPanels;
+class WhitelistPage;
+
+// The service's one window: the online terminal list, the listener and send-target groups,
+// the command pages, the result box, the activity log and the status bar.
+class MainWindow : public QMainWindow {
+public:
+    MainWindow(link::UdpEndpoint& listener, link::SharedClock& clock, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Timer work, public so that tests can run a tick without waiting for it.
+    void clockTick();
+    void logTick();
+
+    // First local IPv4 address other than loopback, or 127.0.0.1 when there is none.
+    static QString firstLocalAddress();
+
+    ServiceBridge& bridge() { return *m_bridge; }
+    ListenerGroup& listenerGroup() { return *m_listenerGroup; }
+    StatusPanels& status() { return *m_status; }
+    AppendBox& log() { return *m_log; }
+    AppendBox& results() { return *m_results; }
+
+private:
+    void buildLayout();
+    void buildMenus();
+    void windowCreated();
+    link::UdpEndpoint::Handler makeReceiveHandler();
+
+    link::UdpEndpoint& m_listener;
+    link::SharedClock& m_clock;
+    ServiceBridge* m_bridge;
+    StatusPanels* m_status;
+    QTreeWidget* m_onlineList = nullptr;
+    ListenerGroup* m_listenerGroup = nullptr;
+    QLineEdit* m_sendAddress = nullptr;
+    QLineEdit* m_sendPort = nullptr;
+    QLineEdit* m_sendMachine = nullptr;
+    QTabWidget* m_pages = nullptr;
+    BasicPage* m_basicPage = nullptr;
+    PeriodPage* m_periodPage = nullptr;
+    WhitelistPage* m_whitelistPage = nullptr;
+    DataConfigPage* m_dataPage = nullptr;
+    AppendBox* m_results = nullptr;
+    AppendBox* m_log = nullptr;
+    QTimer* m_clockTimer = nullptr;
+    QTimer* m_logTimer = nullptr;
+    QMenu* m_deviceMenu = nullptr;
+    QMenu* m_paramMenu = nullptr;
+    QMenu* m_listMenu = nullptr;
+};
+
+} // namespace vorlanx::shell

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+
+namespace vorlanx::shell {
+
+// Tab page "黑白名单": the personnel list that the white list is built from, and the
+// white-list commands (read count, delete, download).
+class WhitelistPage : public QWidget {
+public:
+    explicit WhitelistPage(QWidget* parent);
+
+    QTreeWidget* personnel;
+    QComboBox* searchField;
+    QLineEdit* searchText;
+    QPushButton* search;
+    QPushButton* readOne;
+    QPushButton* readAll;
+    QPushButton* deleteOne;
+    QPushButton* deleteAll;
+    QPushButton* downloadOne;
+    QPushButton* downloadAll;
+};
+
+} // namespace vorlanx::shell

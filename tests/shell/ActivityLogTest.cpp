@@ -1,0 +1,129 @@
+#include "link/LogText.h"
+#include "shell/AppendBox.h"
+#include "shell/MainWindow.h"
+#include "shell/ServiceBridge.h"
+
+#include <QPushButton>
+#include <QTest>
+
+#include <thread>
+
+using vorlanx::shell::AppendBox;
+using vorlanx::shell::MainWindow;
+
+namespace {
+std::tm tenFiveThree() {
+    std::tm t{};
+    t.tm_year = 120;
+    t.tm_mon = 4;
+    t.tm_mday = 8;
+    t.tm_hour = 10;
+    t.tm_min = 5;
+    t.tm_sec = 3;
+    return t;
+}
+QString entry() {
+    return QString::fromStdString(vorlanx::link::clientEntry(tenFiveThree(), "192.168.1.20", 3000, {}));
+}
+} // namespace
+
+class ActivityLogTest : public QObject {
+    Q_OBJECT
+
+    vorlanx::link::UdpEndpoint m_listener;
+    vorlanx::link::SharedClock m_clock;
+    MainWindow* m_window = nullptr;
+
+private slots:
+    void init() {
+        m_window = new MainWindow(m_listener, m_clock);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    }
+    void cleanup() { delete m_window; }
+
+    void sixEntriesStaySevenAreEmptiedOnTheNextTick() {
+        auto& log = m_window->log();
+        for (int i = 0; i < 6; ++i)
+            log.appendText(entry());
+        m_window->logTick();
+        QCOMPARE(log.pieceCount(), std::size_t{18});
+        log.appendText(entry());
+        m_window->logTick();
+        QVERIFY(log.text().isEmpty());
+        QVERIFY(log.toPlainText().isEmpty());
+    }
+
+    void twentyPiecesStayTwentyOneGo_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("emptied");
+        QString twenty;
+        for (int i = 0; i < 18; ++i)
+            twenty += QStringLiteral("line\r\n");
+        twenty += QStringLiteral("\r\n\r\n"); // empty pieces between adjacent line ends count
+        QTest::newRow("20 pieces") << twenty << false;
+        QTest::newRow("21 with a tail") << twenty + QStringLiteral("tail") << true;
+        QTest::newRow("21 with an empty piece") << twenty + QStringLiteral("\r\n") << true;
+    }
+    void twentyPiecesStayTwentyOneGo() {
+        QFETCH(QString, text);
+        QFETCH(bool, emptied);
+        auto& log = m_window->log();
+        // Appended in two halves that split a CRLF, as two posts from a worker might.
+        const int cut = static_cast<int>(text.indexOf(QStringLiteral("\r\n"))) + 1;
+        log.appendText(text.left(cut));
+        log.appendText(text.mid(cut));
+        m_window->logTick();
+        QCOMPARE(log.text().isEmpty(), emptied);
+    }
+
+    void clearButtonEmptiesTheLogAtOnce() {
+        auto& log = m_window->log();
+        log.appendText(entry());
+        QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("超级按钮_清空1")), Qt::LeftButton);
+        QVERIFY(log.text().isEmpty());
+        QCOMPARE(log.pieceCount(), std::size_t{0});
+        log.appendText(entry());
+        QVERIFY(log.text().startsWith(QStringLiteral("2020年5月8日10时5分3秒\r\n")));
+        QVERIFY(log.toPlainText().startsWith(QStringLiteral("2020年5月8日10时5分3秒\n[客户]")));
+    }
+
+    void appendKeepsTheCaretAtTheEnd() {
+        auto& log = m_window->log();
+        log.appendText(entry());
+        log.moveCursor(QTextCursor::Start);
+        log.appendText(entry());
+        QCOMPARE(log.textCursor().position(), log.document()->characterCount() - 1);
+    }
+
+    void workerEntriesArriveWholeAndInOrder() {
+        auto& bridge = m_window->bridge();
+        constexpr int kEntries = 3000;
+        std::thread worker([&] {
+            for (int i = 0; i < kEntries; ++i)
+                bridge.postLog("#" + std::to_string(i) + "\r\n");
+        });
+        worker.join();
+        QString collected;
+        bridge.setLogSink([&](const QString& text) { collected += text; });
+        QTRY_COMPARE_WITH_TIMEOUT(collected.count(u'#'), kEntries, 5000);
+        const auto lines = collected.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        for (int i = 0; i < kEntries; ++i)
+            QCOMPARE(lines[i], QStringLiteral("#%1").arg(i));
+    }
+
+    void actionsKeepTheirPlaceBetweenLogTexts() {
+        auto& bridge = m_window->bridge();
+        QStringList order;
+        bridge.setLogSink([&](const QString& text) { order << text; });
+        bridge.postLog("a");
+        bridge.postLog("b");
+        bridge.postAction([&] { order << QStringLiteral("action"); });
+        bridge.postLog("c");
+        bridge.drain();
+        QCOMPARE(order, (QStringList{QStringLiteral("ab"), QStringLiteral("action"), QStringLiteral("c")}));
+    }
+};
+
+QTEST_MAIN(ActivityLogTest)
+#include "ActivityLogTest.moc"
