@@ -14,6 +14,11 @@ namespace {
 using namespace std::chrono_literals;
 using namespace vorlanx::link;
 
+// A one-byte datagram sent after the frames of a test: the receive worker handles datagrams one
+// at a time, so once its entry is logged every frame before it has been handled completely.
+const std::string kMarker = "00";
+const std::string kMarkerData = "[数据]00\r\n";
+
 // Everything the dispatcher reported, as one line of text per event, in arrival order.
 class RecordingSink : public DispatchSink {
 public:
@@ -50,7 +55,8 @@ public:
 private:
     void record(std::string event, bool isEntry = false) {
         std::lock_guard lock(m_mutex);
-        m_events.push_back(std::move(event));
+        if (event.find(kMarkerData) == std::string::npos)
+            m_events.push_back(std::move(event));
         if (isEntry)
             ++m_entries;
         m_cv.notify_all();
@@ -142,6 +148,16 @@ struct Dispatching : ::testing::Test {
     }
     void TearDown() override { listener.close(); }
 
+    void send(FakeTerminal& from, const std::string& hex) {
+        from.send(port, hex);
+        ++sent;
+    }
+    // True once every datagram sent so far has been handled in full.
+    bool allHandled() {
+        send(terminal, kMarker);
+        return sink.waitForEntries(sent);
+    }
+
     std::string source(const FakeTerminal& t) const { return "127.0.0.1:" + std::to_string(t.port); }
 
     RecordingSink sink;
@@ -151,19 +167,20 @@ struct Dispatching : ::testing::Test {
     UdpEndpoint listener;
     FrameDispatcher dispatcher{listener, terminals, results, sink, &jobs, [] { return at(10, 5, 0); }};
     std::uint16_t port = 0;
+    std::size_t sent = 0;
     FakeTerminal terminal{"127.0.0.1"};
 };
 
 TEST_F(Dispatching, AcknowledgesA74FrameEvenWithAWrongChecksum) {
-    terminal.send(port, "FE01004E00057400112233440000");
+    send(terminal, "FE01004E00057400112233440000");
     EXPECT_EQ(terminal.inbox.next(), "FE01004E000181F2D8");
-    ASSERT_TRUE(sink.waitForEntries(1));
+    ASSERT_TRUE(allHandled());
     EXPECT_EQ(sink.eventsStartingWith("result").size(), 0u);
 }
 
 TEST_F(Dispatching, LogsEveryDatagramAsAThreeLineClientEntry) {
-    terminal.send(port, "FE01004E000111F2B4");
-    ASSERT_TRUE(sink.waitForEntries(1));
+    send(terminal, "FE01004E000111F2B4");
+    ASSERT_TRUE(allHandled());
     EXPECT_EQ(sink.events(),
               (std::vector<std::string>{"added 127.0.0.1 " + std::to_string(terminal.port) + " 78 total 1",
                                         "entry 2020年5月8日10时5分\r\n[客户]" + source(terminal) +
@@ -173,8 +190,8 @@ TEST_F(Dispatching, LogsEveryDatagramAsAThreeLineClientEntry) {
 
 TEST_F(Dispatching, ThreeSettingRepliesGiveSuccessCountThree) {
     for (int i = 0; i < 3; ++i)
-        terminal.send(port, "FE010001000181E40C");
-    ASSERT_TRUE(sink.waitForEntries(3));
+        send(terminal, "FE010001000181E40C");
+    ASSERT_TRUE(allHandled());
     const std::string line = "result " + source(terminal) + "|设置成功\r\n";
     EXPECT_EQ(sink.eventsStartingWith("result"),
               (std::vector<std::string>{line + " count 1", line + " count 2", line + " count 3"}));
@@ -183,26 +200,26 @@ TEST_F(Dispatching, ThreeSettingRepliesGiveSuccessCountThree) {
 
 TEST_F(Dispatching, SuccessCountCountsWhatTheBoxHolds) {
     results.append("00BC614E查询失败");
-    terminal.send(port, "FE010001000181E40C");
-    ASSERT_TRUE(sink.waitForEntries(1));
+    send(terminal, "FE010001000181E40C");
+    ASSERT_TRUE(allHandled());
     EXPECT_EQ(results.successCount(), 1u);
     EXPECT_EQ(results.text(), "00BC614E查询失败" + source(terminal) + "|设置成功\r\n");
 }
 
 TEST_F(Dispatching, ZeroWhitelistCountIsShownAsZero) {
-    terminal.send(port, "FE01"
-                        "0001"
-                        "0005"
-                        "51"
-                        "00000000"
-                        "12AB");
-    terminal.send(port, "FE01"
-                        "0001"
-                        "0005"
-                        "51"
-                        "00000131"
-                        "12AB");
-    ASSERT_TRUE(sink.waitForEntries(2));
+    send(terminal, "FE01"
+                   "0001"
+                   "0005"
+                   "51"
+                   "00000000"
+                   "12AB");
+    send(terminal, "FE01"
+                   "0001"
+                   "0005"
+                   "51"
+                   "00000131"
+                   "12AB");
+    ASSERT_TRUE(allHandled());
     EXPECT_EQ(sink.eventsStartingWith("result"),
               (std::vector<std::string>{"result " + source(terminal) + "|白名单数：0\r\n",
                                         "result " + source(terminal) + "|白名单数：305\r\n"}));
@@ -210,31 +227,31 @@ TEST_F(Dispatching, ZeroWhitelistCountIsShownAsZero) {
 }
 
 TEST_F(Dispatching, TerminalClockIsShownUnchanged) {
-    terminal.send(port, "FE0100010009112026120701235928ABCD");
-    ASSERT_TRUE(sink.waitForEntries(1));
+    send(terminal, "FE0100010009112026120701235928ABCD");
+    ASSERT_TRUE(allHandled());
     EXPECT_EQ(sink.eventsStartingWith("result"),
               (std::vector<std::string>{"result " + source(terminal) + "|返回时间：2026120701235928\r\n"}));
 }
 
 TEST_F(Dispatching, OneByteDatagramIsLoggedWithoutARow) {
-    terminal.send(port, "FE");
-    ASSERT_TRUE(sink.waitForEntries(1));
+    send(terminal, "FE");
+    ASSERT_TRUE(allHandled());
     EXPECT_EQ(sink.events(), (std::vector<std::string>{"entry 2020年5月8日10时5分\r\n[客户]" + source(terminal) +
                                                        "\r\n[数据]FE\r\n"}));
     EXPECT_EQ(terminals.size(), 0u);
 }
 
 TEST_F(Dispatching, EmptyDatagramIsLoggedWithoutARow) {
-    terminal.send(port, "");
-    ASSERT_TRUE(sink.waitForEntries(1));
+    send(terminal, "");
+    ASSERT_TRUE(allHandled());
     EXPECT_EQ(terminals.size(), 0u);
 }
 
 TEST_F(Dispatching, NeighbouringAddressesGetTheirOwnRows) {
     FakeTerminal other("127.0.0.10");
-    other.send(port, "FE010002000111E460");
-    terminal.send(port, "FE010001000111E460");
-    ASSERT_TRUE(sink.waitForEntries(2));
+    send(other, "FE010002000111E460");
+    send(terminal, "FE010001000111E460");
+    ASSERT_TRUE(allHandled());
     const auto rows = terminals.rows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], (TerminalRow{"127.0.0.10", std::to_string(other.port), "2"}));
@@ -245,37 +262,37 @@ TEST_F(Dispatching, NeighbouringAddressesGetTheirOwnRows) {
 
 TEST_F(Dispatching, KnownTerminalKeepsThePortFirstSeen) {
     FakeTerminal again("127.0.0.1");
-    terminal.send(port, "FE010001000111E460");
-    ASSERT_TRUE(sink.waitForEntries(1));
-    again.send(port, "FE010001000111E460");
-    ASSERT_TRUE(sink.waitForEntries(2));
+    send(terminal, "FE010001000111E460");
+    ASSERT_TRUE(allHandled());
+    send(again, "FE010001000111E460");
+    ASSERT_TRUE(allHandled());
     EXPECT_EQ(terminals.rows(), (std::vector<TerminalRow>{{"127.0.0.1", std::to_string(terminal.port), "1"}}));
     EXPECT_EQ(sink.eventsStartingWith("added").size(), 1u);
 }
 
 TEST_F(Dispatching, MachineNumberChangeRemovesTheRowUntilTheNextFrame) {
-    terminal.send(port, "FE010004000111E460");
-    ASSERT_TRUE(sink.waitForEntries(1));
-    terminal.send(port, "FE010005000111E460");
-    ASSERT_TRUE(sink.waitForEntries(2));
+    send(terminal, "FE010004000111E460");
+    ASSERT_TRUE(allHandled());
+    send(terminal, "FE010005000111E460");
+    ASSERT_TRUE(allHandled());
     EXPECT_EQ(sink.eventsStartingWith("removed"),
               (std::vector<std::string>{"removed 127.0.0.1 status 127.0.0.1的机号已变更"}));
     EXPECT_EQ(terminals.size(), 0u);
-    terminal.send(port, "FE010005000111E460");
-    ASSERT_TRUE(sink.waitForEntries(3));
+    send(terminal, "FE010005000111E460");
+    ASSERT_TRUE(allHandled());
     EXPECT_EQ(terminals.rows(), (std::vector<TerminalRow>{{"127.0.0.1", std::to_string(terminal.port), "5"}}));
 }
 
 TEST_F(Dispatching, CardQueryStartsOneJobAndSendsNothing) {
-    terminal.send(port, "FE01"
-                        "0001"
-                        "000B"
-                        "63"
-                        "00BC614E"
-                        "06"
-                        "0000000000");
-    terminal.send(port, "FE01000100057400000000000000"); // its acknowledgement is the first reply
-    ASSERT_TRUE(sink.waitForEntries(2));
+    send(terminal, "FE01"
+                   "0001"
+                   "000B"
+                   "63"
+                   "00BC614E"
+                   "06"
+                   "0000000000");
+    send(terminal, "FE01000100057400000000000000"); // its acknowledgement is the first reply
+    ASSERT_TRUE(allHandled());
     EXPECT_EQ(terminal.inbox.next(), "FE010001000181E40C");
     std::lock_guard lock(jobs.m_mutex);
     ASSERT_EQ(jobs.queries.size(), 1u);
@@ -288,24 +305,24 @@ TEST_F(Dispatching, CardQueryStartsOneJobAndSendsNothing) {
 }
 
 TEST_F(Dispatching, OnlinePaymentAndOfflineRecordHandOverTheirFields) {
-    terminal.send(port, "FE01"
-                        "0001"
-                        "000D"
-                        "63"
-                        "00BC614E"
-                        "00"
-                        "000000FA"
-                        "ABCD");
-    terminal.send(port, "FE01"
-                        "0001"
-                        "0013"
-                        "76"
-                        "00BC614E"
-                        "00"
-                        "200508100503"
-                        "000004E2"
-                        "ABCD");
-    ASSERT_TRUE(sink.waitForEntries(2));
+    send(terminal, "FE01"
+                   "0001"
+                   "000D"
+                   "63"
+                   "00BC614E"
+                   "00"
+                   "000000FA"
+                   "ABCD");
+    send(terminal, "FE01"
+                   "0001"
+                   "0013"
+                   "76"
+                   "00BC614E"
+                   "00"
+                   "200508100503"
+                   "000004E2"
+                   "ABCD");
+    ASSERT_TRUE(allHandled());
     std::lock_guard lock(jobs.m_mutex);
     ASSERT_EQ(jobs.payments.size(), 1u);
     EXPECT_EQ(jobs.payments[0].card, "00BC614E");

@@ -1,0 +1,213 @@
+#include "link/HexText.h"
+#include "link/UdpEndpoint.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// The service as a child process with its stdout and stderr on pipes.
+class ServiceProcess {
+public:
+    explicit ServiceProcess(std::vector<std::string> args) {
+        int out[2];
+        int err[2];
+        if (pipe(out) != 0 || pipe(err) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addclose(&actions, err[0]);
+        args.insert(args.begin(), VORLANXD_PATH);
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, VORLANXD_PATH, &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        m_out = out[0];
+        m_err = err[0];
+    }
+
+    ~ServiceProcess() {
+        if (m_pid > 0 && !m_status) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        ::close(m_out);
+        ::close(m_err);
+    }
+
+    bool started() const { return m_pid > 0; }
+
+    // Next stdout line, or nullopt when none comes within the limit or the pipe closed.
+    std::optional<std::string> readLine(std::chrono::milliseconds limit = 5s) {
+        const auto deadline = Clock::now() + limit;
+        for (;;) {
+            const auto newline = m_buffer.find('\n');
+            if (newline != std::string::npos) {
+                std::string line = m_buffer.substr(0, newline);
+                m_buffer.erase(0, newline + 1);
+                return line;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0)
+                return std::nullopt;
+            pollfd p{m_out, POLLIN, 0};
+            if (poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                continue;
+            char chunk[512];
+            const auto n = ::read(m_out, chunk, sizeof chunk);
+            if (n <= 0)
+                return std::nullopt;
+            m_buffer.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+
+    // Reads lines until one equals `wanted`; the lines before it are kept in `skipped`.
+    bool waitForLine(const std::string& wanted, std::vector<std::string>* skipped = nullptr) {
+        while (auto line = readLine()) {
+            if (*line == wanted)
+                return true;
+            if (skipped)
+                skipped->push_back(*line);
+        }
+        return false;
+    }
+
+    // Exit code once the process has ended, or nullopt if it is still running after the limit.
+    std::optional<int> exitCode(std::chrono::milliseconds limit = 10s) {
+        const auto deadline = Clock::now() + limit;
+        while (!m_status && Clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid)
+                m_status = status;
+            else
+                std::this_thread::sleep_for(20ms);
+        }
+        if (!m_status || !WIFEXITED(*m_status))
+            return std::nullopt;
+        return WEXITSTATUS(*m_status);
+    }
+
+    std::string errorText() {
+        std::string text;
+        char chunk[512];
+        pollfd p{m_err, POLLIN, 0};
+        while (poll(&p, 1, 0) > 0) {
+            const auto n = ::read(m_err, chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            text.append(chunk, static_cast<std::size_t>(n));
+        }
+        return text;
+    }
+
+    void terminate() { kill(m_pid, SIGTERM); }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    int m_err = -1;
+    std::string m_buffer;
+    std::optional<int> m_status;
+};
+
+// A port that was free a moment ago on every local address.
+std::uint16_t freePort() {
+    vorlanx::link::UdpEndpoint probe;
+    if (!probe.open({}) || !probe.bindPort("", 0))
+        return 0;
+    return probe.localPort();
+}
+
+class Replies {
+public:
+    vorlanx::link::UdpEndpoint::Handler handler() {
+        return [this](const std::string&, std::uint16_t, std::span<const std::uint8_t> data) {
+            std::lock_guard lock(m_mutex);
+            m_frames.push_back(vorlanx::link::bytesToHex(data));
+            m_cv.notify_all();
+        };
+    }
+    std::optional<std::string> first() {
+        std::unique_lock lock(m_mutex);
+        if (!m_cv.wait_for(lock, 5s, [&] { return !m_frames.empty(); }))
+            return std::nullopt;
+        return m_frames.front();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<std::string> m_frames;
+};
+
+TEST(Vorlanxd, AcknowledgesA74FrameLogsItAndStopsOnSigterm) {
+    const std::uint16_t port = freePort();
+    ASSERT_NE(port, 0);
+    ServiceProcess service({"--port", std::to_string(port), "--dir", "."});
+    ASSERT_TRUE(service.started());
+    ASSERT_TRUE(service.waitForLine("[操作]端口启动成功")) << service.errorText();
+
+    Replies replies;
+    vorlanx::link::UdpEndpoint terminal;
+    ASSERT_TRUE(terminal.open(replies.handler()));
+    ASSERT_TRUE(terminal.bindPort("127.0.0.1", 0));
+    terminal.sendDatagram("127.0.0.1", port, vorlanx::link::hexToBytes("FE01004E00057400112233442A5B"));
+    EXPECT_EQ(replies.first(), "FE01004E000181F2D8");
+
+    std::vector<std::string> before;
+    ASSERT_TRUE(service.waitForLine("[数据]FE01004E00057400112233442A5B", &before));
+    ASSERT_GE(before.size(), 2u);
+    EXPECT_EQ(before.back(), "[客户]127.0.0.1:" + std::to_string(terminal.localPort()));
+    EXPECT_NE(before[before.size() - 2].find("日"), std::string::npos);
+
+    service.terminate();
+    EXPECT_TRUE(service.waitForLine("[操作]端口已关闭"));
+    EXPECT_EQ(service.exitCode(), 0);
+}
+
+TEST(Vorlanxd, PortInUseExitsWithOneAndSaysWhy) {
+    vorlanx::link::UdpEndpoint holder;
+    ASSERT_TRUE(holder.open({}));
+    ASSERT_TRUE(holder.bindPort("", 0));
+    ServiceProcess service({"--port", std::to_string(holder.localPort())});
+    ASSERT_TRUE(service.started());
+    EXPECT_EQ(service.exitCode(), 1);
+    EXPECT_NE(service.errorText().find("cannot listen on UDP port " + std::to_string(holder.localPort())),
+              std::string::npos);
+}
+
+TEST(Vorlanxd, BadArgumentsGiveUsage) {
+    ServiceProcess service({"--port", "70000"});
+    ASSERT_TRUE(service.started());
+    EXPECT_EQ(service.exitCode(), 2);
+    EXPECT_NE(service.errorText().find("usage: vorlanxd"), std::string::npos);
+}
+
+} // namespace

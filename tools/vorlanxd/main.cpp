@@ -1,0 +1,135 @@
+// vorlanxd: the service without its window. It listens for terminals, answers them and writes
+// what the window would show to stdout, so it can run under a supervisor or in a test.
+
+#include "link/ConsoleSink.h"
+#include "link/FrameDispatcher.h"
+#include "link/OnlineTerminals.h"
+#include "link/ResultBox.h"
+#include "link/UdpEndpoint.h"
+
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vorlanx;
+
+constexpr std::uint16_t kDefaultPort = 3000;
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+extern "C" void requestStop(int) {
+    g_stopRequested = 1;
+}
+
+struct Options {
+    std::uint16_t port = kDefaultPort;
+    fs::path dir;
+};
+
+std::optional<std::uint16_t> parsePort(std::string_view text) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || value == 0 || value > 65535)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+fs::path executableDir(const char* argv0) {
+#ifdef _WIN32
+    wchar_t path[MAX_PATH] = {};
+    if (GetModuleFileNameW(nullptr, path, MAX_PATH) > 0)
+        return fs::path(path).parent_path();
+#else
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec)
+        return self.parent_path();
+#endif
+    return fs::absolute(fs::path(argv0)).parent_path();
+}
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if ((arg == "--port" || arg == "--dir") && i + 1 < argc) {
+            const std::string_view value = argv[++i];
+            if (arg == "--dir") {
+                options.dir = fs::path(value);
+                continue;
+            }
+            const auto port = parsePort(value);
+            if (!port)
+                return std::nullopt;
+            options.port = *port;
+            continue;
+        }
+        return std::nullopt;
+    }
+    if (options.dir.empty())
+        options.dir = executableDir(argv[0]);
+    return options;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    SetConsoleOutputCP(CP_UTF8);
+#else
+    // A reader that goes away must not kill the service; lost output is only lost output.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    const auto options = parseOptions(argc, argv);
+    if (!options) {
+        std::cerr << "usage: vorlanxd [--port N] [--dir DIR]\n"
+                     "  --port N   UDP port to listen on, 1 to 65535 (default 3000)\n"
+                     "  --dir DIR  service directory holding conf.ini (default: the executable's directory)\n";
+        return 2;
+    }
+    std::error_code ec;
+    if (!fs::is_directory(options->dir, ec)) {
+        std::cerr << "vorlanxd: service directory " << options->dir.string() << " does not exist\n";
+        return 1;
+    }
+
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+
+    link::OnlineTerminals terminals;
+    link::ResultBox results;
+    link::ConsoleSink sink(std::cout, std::cerr);
+    link::UdpEndpoint listener;
+    link::FrameDispatcher dispatcher(listener, terminals, results, sink);
+
+    if (!listener.open(dispatcher.handler()) || !listener.bindPort("", options->port)) {
+        listener.close();
+        sink.operation("端口被占用");
+        std::cerr << "vorlanxd: cannot listen on UDP port " << options->port
+                  << " (in use by another program or not allowed)\n";
+        return 1;
+    }
+    sink.operation("端口启动成功");
+
+    // The receive worker does all the work; this thread only waits for the stop request.
+    while (g_stopRequested == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+
+    listener.close();
+    sink.operation("端口已关闭");
+    return 0;
+}
