@@ -26,7 +26,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <ctime>
 
 namespace vorlanx::shell {
 
@@ -42,7 +41,8 @@ MainWindow::MainWindow(link::UdpEndpoint& listener, link::SharedClock& clock, QW
     buildLayout();
     buildMenus();
 
-    m_bridge->setLogSink([this](const QString& text) { m_log->appendText(text); });
+    m_dispatcher = std::make_unique<link::FrameDispatcher>(m_listener, m_terminals, m_resultBox, *m_bridge);
+    connectBridge();
 
     m_clockTimer = new QTimer(this);
     m_clockTimer->setObjectName(QStringLiteral("时钟1"));
@@ -73,8 +73,8 @@ void MainWindow::buildLayout() {
     m_onlineList->setFixedWidth(226);
 
     ListenerGroup::Hooks hooks;
-    hooks.makeHandler = [this] { return makeReceiveHandler(); };
-    hooks.clearOnlineList = [this] { m_onlineList->clear(); };
+    hooks.makeHandler = [this] { return m_dispatcher->handler(); };
+    hooks.clearOnlineList = [this] { clearOnlineList(); };
     m_listenerGroup = new ListenerGroup(m_listener, *m_status, std::move(hooks), central);
 
     auto* sendGroup = makeGroup("分组框4", QStringLiteral("发送目标"), central);
@@ -180,11 +180,33 @@ void MainWindow::logTick() {
         m_log->clearText();
 }
 
-link::UdpEndpoint::Handler MainWindow::makeReceiveHandler() {
-    ServiceBridge* bridge = m_bridge;
-    return [bridge](const std::string& address, std::uint16_t port, std::span<const std::uint8_t> bytes) {
-        bridge->postLog(link::clientEntry(link::localTime(std::time(nullptr)), address, port, bytes));
+void MainWindow::connectBridge() {
+    ServiceBridge::Views views;
+    views.log = [this](const QString& text) { m_log->appendText(text); };
+    views.terminalAdded = [this](const QString& address, const QString& port, const QString& machine,
+                                 const QString& total) {
+        new QTreeWidgetItem(m_onlineList, {address, port, machine});
+        m_status->setPanel(StatusPanels::kTotal, total);
     };
+    views.terminalRemoved = [this](const QString& address, const QString& statusText) {
+        const auto rows = m_onlineList->findItems(address, Qt::MatchExactly, 0);
+        for (auto* row : rows)
+            delete row;
+        m_status->setPanel(StatusPanels::kStatus, statusText);
+    };
+    views.resultAppended = [this](const QString& text, std::optional<std::size_t> successCount) {
+        m_results->appendText(text);
+        if (successCount)
+            m_listenerGroup->successCount()->setText(QString::number(*successCount));
+    };
+    m_bridge->setViews(std::move(views));
+}
+
+void MainWindow::clearOnlineList() {
+    // Rows still on their way from an earlier listening run land first, then all go together.
+    m_bridge->drain();
+    m_terminals.clear();
+    m_onlineList->clear();
 }
 
 } // namespace vorlanx::shell

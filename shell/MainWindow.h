@@ -1,7 +1,12 @@
 #pragma once
 
+#include "link/FrameDispatcher.h"
+#include "link/OnlineTerminals.h"
+#include "link/ResultBox.h"
 #include "link/SharedClock.h"
 #include "link/UdpEndpoint.h"
+
+#include <memory>
 
 #include <QMainWindow>
 
@@ -46,11 +51,15 @@ private:
     void buildLayout();
     void buildMenus();
     void windowCreated();
-    link::UdpEndpoint::Handler makeReceiveHandler();
+    void connectBridge();
+    void clearOnlineList();
 
     link::UdpEndpoint& m_listener;
     link::SharedClock& m_clock;
     ServiceBridge* m_bridge;
+    link::OnlineTerminals m_terminals;
+    link::ResultBox m_resultBox;
+    std::unique_ptr<link::FrameDispatcher> m_dispatcher;
     StatusPanels* m_status;
     QTreeWidget* m_onlineList = nullptr;
     ListenerGroup* m_listenerGroup = nullptr;

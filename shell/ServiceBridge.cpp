@@ -8,7 +8,9 @@ namespace vorlanx::shell {
 
 ServiceBridge::ServiceBridge(QObject* parent) : QObject(parent) {}
 
-void ServiceBridge::setLogSink(LogSink sink) { m_logSink = std::move(sink); }
+void ServiceBridge::setViews(Views views) { m_views = std::move(views); }
+
+void ServiceBridge::setLogSink(std::function<void(const QString&)> sink) { m_views.log = std::move(sink); }
 
 void ServiceBridge::postLog(std::string utf8) { push({std::move(utf8), {}}); }
 
@@ -36,8 +38,8 @@ void ServiceBridge::drain() {
     }
     std::string pendingLog;
     auto flushLog = [&] {
-        if (!pendingLog.empty() && m_logSink)
-            m_logSink(QString::fromStdString(pendingLog));
+        if (!pendingLog.empty() && m_views.log)
+            m_views.log(QString::fromStdString(pendingLog));
         pendingLog.clear();
     };
     for (auto& event : batch) {
@@ -49,6 +51,31 @@ void ServiceBridge::drain() {
         }
     }
     flushLog();
+}
+
+void ServiceBridge::clientEntry(const std::string& entry) { postLog(entry); }
+
+void ServiceBridge::terminalAdded(const std::string& address, const std::string& portText, const std::string& machine,
+                                  const std::string& totalText) {
+    postAction([this, a = QString::fromStdString(address), p = QString::fromStdString(portText),
+                m = QString::fromStdString(machine), t = QString::fromStdString(totalText)] {
+        if (m_views.terminalAdded)
+            m_views.terminalAdded(a, p, m, t);
+    });
+}
+
+void ServiceBridge::terminalRemoved(const std::string& address, const std::string& statusText) {
+    postAction([this, a = QString::fromStdString(address), s = QString::fromStdString(statusText)] {
+        if (m_views.terminalRemoved)
+            m_views.terminalRemoved(a, s);
+    });
+}
+
+void ServiceBridge::resultAppended(const std::string& text, std::optional<std::size_t> successCount) {
+    postAction([this, t = QString::fromStdString(text), successCount] {
+        if (m_views.resultAppended)
+            m_views.resultAppended(t, successCount);
+    });
 }
 
 } // namespace vorlanx::shell

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/DispatchSink.h"
+
 #include <QObject>
 #include <QString>
 
@@ -10,24 +12,40 @@
 
 namespace vorlanx::shell {
 
-// The one meeting point of the core's worker threads and the window. Workers hand over plain
+// The one meeting point of the core's worker threads and the window. The core reports plain
 // values from any thread; the bridge applies them on the UI thread in the order they were
-// handed over. Log texts that arrive back to back are joined into one append, so that a flood
-// of datagrams costs the window one update per batch, not one per datagram.
-class ServiceBridge : public QObject {
+// reported. Log texts that arrive back to back are joined into one append, so that a flood of
+// datagrams costs the window one update per batch, not one per datagram.
+class ServiceBridge : public QObject, public link::DispatchSink {
 public:
-    using LogSink = std::function<void(const QString&)>;
+    // What the window does with each report, always called on the UI thread.
+    struct Views {
+        std::function<void(const QString&)> log;
+        std::function<void(const QString& address, const QString& port, const QString& machine,
+                           const QString& totalText)>
+            terminalAdded;
+        std::function<void(const QString& address, const QString& statusText)> terminalRemoved;
+        std::function<void(const QString& text, std::optional<std::size_t> successCount)> resultAppended;
+    };
 
     explicit ServiceBridge(QObject* parent = nullptr);
 
-    void setLogSink(LogSink sink);
+    void setViews(Views views);
+    void setLogSink(std::function<void(const QString&)> sink);
 
     // Safe from any thread.
     void postLog(std::string utf8);
     void postAction(std::function<void()> action);
 
-    // Applies everything handed over so far; runs on the UI thread.
+    // Applies everything reported so far; runs on the UI thread.
     void drain();
+
+    // Reports of the dispatcher, from the receive worker.
+    void clientEntry(const std::string& entry) override;
+    void terminalAdded(const std::string& address, const std::string& portText, const std::string& machine,
+                       const std::string& totalText) override;
+    void terminalRemoved(const std::string& address, const std::string& statusText) override;
+    void resultAppended(const std::string& text, std::optional<std::size_t> successCount) override;
 
 private:
     struct Event {
@@ -36,7 +54,7 @@ private:
     };
     void push(Event event);
 
-    LogSink m_logSink;
+    Views m_views;
     std::mutex m_mutex;
     std::vector<Event> m_queue;
     bool m_drainPosted = false;

@@ -1,0 +1,151 @@
+#include "link/UdpEndpoint.h"
+#include "shell/AppendBox.h"
+#include "shell/MainWindow.h"
+#include "shell/StatusPanels.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <condition_variable>
+#include <mutex>
+
+using vorlanx::link::UdpEndpoint;
+using vorlanx::shell::MainWindow;
+using vorlanx::shell::StatusPanels;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A terminal: a real socket on a loopback address of its own, keeping what the service sends it.
+class Terminal {
+public:
+    explicit Terminal(const std::string& address) : m_address(address) {
+        m_socket.open([this](const std::string&, std::uint16_t, std::span<const std::uint8_t> data) {
+            std::lock_guard lock(m_mutex);
+            m_replies.emplace_back(data.begin(), data.end());
+            m_cv.notify_all();
+        });
+        m_socket.bindPort(address, 0);
+    }
+    void send(quint16 port, const Bytes& frame) { m_socket.sendDatagram("127.0.0.1", port, frame); }
+    std::optional<Bytes> reply() {
+        std::unique_lock lock(m_mutex);
+        if (!m_cv.wait_for(lock, std::chrono::seconds(5), [&] { return !m_replies.empty(); }))
+            return std::nullopt;
+        return m_replies.front();
+    }
+    quint16 port() const { return m_socket.localPort(); }
+
+private:
+    std::string m_address;
+    UdpEndpoint m_socket;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<Bytes> m_replies;
+};
+
+} // namespace
+
+class OnlineListTest : public QObject {
+    Q_OBJECT
+
+    UdpEndpoint m_listener;
+    vorlanx::link::SharedClock m_clock;
+    MainWindow* m_window = nullptr;
+    QTreeWidget* m_online = nullptr;
+    quint16 m_port = 0;
+
+    QStringList row(int i) const {
+        auto* item = m_online->topLevelItem(i);
+        return item ? QStringList{item->text(0), item->text(1), item->text(2)} : QStringList{};
+    }
+
+private slots:
+    void init() {
+        m_window = new MainWindow(m_listener, m_clock);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        m_online = m_window->findChild<QTreeWidget*>(QStringLiteral("超级列表框1"));
+        // The start button refuses port 0, so find a free port first.
+        UdpEndpoint probe;
+        probe.open({});
+        probe.bindPort("", 0);
+        m_port = probe.localPort();
+        probe.close();
+        m_window->findChild<QLineEdit*>(QStringLiteral("编辑框_端口1"))->setText(QString::number(m_port));
+        QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("按钮_监听")), Qt::LeftButton);
+        QCOMPARE(m_window->status().panel(StatusPanels::kOperation), QStringLiteral("端口启动成功"));
+    }
+    void cleanup() { delete m_window; }
+
+    void heartbeatIsAcknowledgedAndTheTerminalListed() {
+        Terminal terminal("127.0.0.1");
+        // Command 74 with a first data byte 00 and a checksum that is wrong on purpose.
+        terminal.send(m_port, {0xFE, 0x01, 0x00, 0x4E, 0x00, 0x05, 0x74, 0x00, 0x01, 0x02, 0x03, 0x00, 0x00});
+        const auto ack = terminal.reply();
+        QVERIFY(ack.has_value());
+        QCOMPARE(*ack, (Bytes{0xFE, 0x01, 0x00, 0x4E, 0x00, 0x01, 0x81, 0xF2, 0xD8}));
+        QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 1, 5000);
+        QCOMPARE(row(0), (QStringList{QStringLiteral("127.0.0.1"), QString::number(terminal.port()),
+                                      QStringLiteral("78")}));
+        QCOMPARE(m_window->status().panel(StatusPanels::kTotal), QStringLiteral("1"));
+        QTRY_VERIFY(m_window->log().text().contains(QStringLiteral("[数据]FE01004E0005740001020300")));
+    }
+
+    void twoAddressesGetTwoRowsAndAMachineChangeDropsTheRow() {
+        Terminal first("127.0.0.1"), second("127.0.0.10");
+        first.send(m_port, {0xFE, 0x01, 0x00, 0x04, 0x00, 0x01, 0x11, 0x00, 0x00});
+        QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 1, 5000);
+        second.send(m_port, {0xFE, 0x01, 0x00, 0x04, 0x00, 0x01, 0x11, 0x00, 0x00});
+        QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 2, 5000);
+        QCOMPARE(row(1).first(), QStringLiteral("127.0.0.10"));
+        QCOMPARE(m_window->status().panel(StatusPanels::kTotal), QStringLiteral("2"));
+
+        first.send(m_port, {0xFE, 0x01, 0x00, 0x05, 0x00, 0x01, 0x11, 0x00, 0x00});
+        QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 1, 5000);
+        QCOMPARE(m_window->status().panel(StatusPanels::kStatus), QStringLiteral("127.0.0.1的机号已变更"));
+        QCOMPARE(row(0).first(), QStringLiteral("127.0.0.10"));
+
+        first.send(m_port, {0xFE, 0x01, 0x00, 0x05, 0x00, 0x01, 0x11, 0x00, 0x00});
+        QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 2, 5000);
+        QCOMPARE(row(1).at(2), QStringLiteral("5"));
+    }
+
+    void repliesFillTheResultBoxAndCountConfirmations() {
+        Terminal terminal("127.0.0.1");
+        const QString from = QStringLiteral("127.0.0.1:%1").arg(terminal.port());
+        for (int i = 0; i < 3; ++i)
+            terminal.send(m_port, {0xFE, 0x01, 0x00, 0x01, 0x00, 0x01, 0x81, 0xE4, 0x0C});
+        auto* success = m_window->findChild<QLabel*>(QStringLiteral("标签_成功数"));
+        QTRY_COMPARE_WITH_TIMEOUT(success->text(), QStringLiteral("3"), 5000);
+        // A count reply of zero and a clock reply do not touch the success count.
+        terminal.send(m_port, {0xFE, 0x01, 0x00, 0x01, 0x00, 0x05, 0x51, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
+        terminal.send(m_port, {0xFE, 0x01, 0x00, 0x01, 0x00, 0x09, 0x11, 0x20, 0x20, 0x05, 0x08, 0x05, 0x10, 0x05,
+                               0x03, 0x00, 0x00});
+        auto& results = m_window->results();
+        QTRY_VERIFY_WITH_TIMEOUT(results.text().contains(QStringLiteral("|返回时间：")), 5000);
+        QCOMPARE(results.text(), from + QStringLiteral("|设置成功\r\n") + from + QStringLiteral("|设置成功\r\n") + from +
+                                     QStringLiteral("|设置成功\r\n") + from + QStringLiteral("|白名单数：0\r\n") + from +
+                                     QStringLiteral("|返回时间：2020050805100503\r\n"));
+        QCOMPARE(success->text(), QStringLiteral("3"));
+    }
+
+    void restartingEmptiesTheList() {
+        Terminal terminal("127.0.0.1");
+        terminal.send(m_port, {0xFE, 0x01, 0x00, 0x04, 0x00, 0x01, 0x11, 0x00, 0x00});
+        QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 1, 5000);
+        QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("按钮_停止")), Qt::LeftButton);
+        QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("按钮_监听")), Qt::LeftButton);
+        QCOMPARE(m_online->topLevelItemCount(), 0);
+        // The model was emptied too: the same terminal is listed again as new.
+        terminal.send(m_port, {0xFE, 0x01, 0x00, 0x04, 0x00, 0x01, 0x11, 0x00, 0x00});
+        QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 1, 5000);
+    }
+};
+
+QTEST_MAIN(OnlineListTest)
+#include "OnlineListTest.moc"
