@@ -8,7 +8,8 @@ namespace vorlanx::shell {
 AppendBox::AppendBox(const char* name, QWidget* parent) : QPlainTextEdit(parent) {
     setObjectName(QString::fromUtf8(name));
     setReadOnly(true);
-    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Frames are long runs of hex without blanks: scroll sideways rather than break them anywhere.
+    setLineWrapMode(QPlainTextEdit::NoWrap);
     setUndoRedoEnabled(false);
 }
 
