@@ -22,7 +22,6 @@ public:
     const std::filesystem::path& path() const { return m_path; }
     bool exists() const;
 
-    // The empty text when the file, the section or the key is missing.
     std::string readValue(std::string_view section, std::string_view key) const;
 
     // Creates the file and the section when needed. False when the file cannot be written, or

@@ -18,7 +18,7 @@ struct PeriodTime {
     bool operator==(const PeriodTime&) const = default;
 };
 
-// The period boxes and amount boxes (amounts in fen, decimal text as typed).
+// Amounts are fen, as the decimal text typed.
 struct PeriodSettings {
     std::array<PeriodTime, kPeriodCount> times;
     std::array<std::string, kPeriodCount> amounts;

@@ -44,7 +44,6 @@ bool isExistingFile(const std::filesystem::path& program) {
     return !program.empty() && std::filesystem::is_regular_file(program, error);
 }
 
-#ifndef _WIN32
 std::string shellQuote(std::string_view text) {
     std::string quoted = "'";
     for (const char c : text) {
@@ -57,6 +56,7 @@ std::string shellQuote(std::string_view text) {
     return quoted;
 }
 
+#ifndef _WIN32
 // The script runs in a session of its own, from a grandchild that init adopts, so that it
 // survives the end of the service and its terminal and leaves no zombie behind.
 bool startDetached(const std::filesystem::path& script) {
@@ -233,16 +233,19 @@ void endProcessNow() {
     _exit(0);
 }
 
-bool restartProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+bool restartProgram(const std::filesystem::path& programPath, const std::vector<std::string>& arguments,
                     std::optional<int> delaySeconds, const EndProcessFunction& endProcess) {
-    if (!isExistingFile(program))
+    if (!isExistingFile(programPath))
+        return false;
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::absolute(programPath, error);
+    if (error)
         return false;
     const int delay = restartDelay(delaySeconds);
     std::filesystem::path script = program.parent_path() / "Restart.sh";
     if (!writeScript(script, restartShellText(delay, program, arguments, script))) {
         // An executable installed read-only still restarts: the script names everything by its
         // full path and may live anywhere.
-        std::error_code error;
         script = std::filesystem::temp_directory_path(error) / ("vorlanx-restart-" + std::to_string(getpid()) + ".sh");
         if (error || !writeScript(script, restartShellText(delay, program, arguments, script))) {
             link::debugLog("restart", "cannot write the restart script");
@@ -251,7 +254,6 @@ bool restartProgram(const std::filesystem::path& program, const std::vector<std:
     }
     if (!startDetached(script)) {
         link::debugLog("restart", "cannot start " + script.string());
-        std::error_code error;
         std::filesystem::remove(script, error);
         return false;
     }

@@ -15,7 +15,6 @@ namespace vorlanx::txn {
 
 inline constexpr int kDefaultRestartDelay = 2;
 
-// Seconds the script waits: the requested delay when it is at least 1, else the default.
 int restartDelay(std::optional<int> requested);
 
 // The Windows Restart.bat: four lines joined by CR LF, none after the last. launchPath is given
@@ -27,7 +26,6 @@ std::string restartBatchText(int delaySeconds, std::string_view launchPath);
 std::string restartShellText(int delaySeconds, const std::filesystem::path& program,
                              const std::vector<std::string>& arguments, const std::filesystem::path& script);
 
-// The last step of a restart; tests put something harmless in its place.
 using EndProcessFunction = std::function<void()>;
 
 // Ends this process at once, with exit code 0 and without any exit routine: open sockets and
@@ -42,9 +40,9 @@ using EndProcessFunction = std::function<void()>;
 bool restartProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                     std::optional<int> delaySeconds, const EndProcessFunction& endProcess);
 
-// restartProgram for this process's own executable, started again with this process's own
-// command-line arguments. With the default endProcess it returns only when the restart could not
-// be handed over.
+// restartProgram for this process's own executable (outside Windows with this process's own
+// command-line arguments, so that vorlanxd keeps its --port and --dir). With the default endProcess it returns only
+// when the restart could not be handed over.
 bool restartSelf(std::optional<int> delaySeconds = std::nullopt, const EndProcessFunction& endProcess = endProcessNow);
 
 } // namespace vorlanx::txn

@@ -20,7 +20,6 @@ inline constexpr std::string_view kConnectFailedText = "A连接失败";
 inline constexpr std::string_view kConnectedText = "A连接成功";
 
 // Operation panel when conf.ini holds no database settings yet.
-inline constexpr std::string_view kNoSettingsContactText =
-    "尚未配置数据库：请在“数据配置”页保存设置，或联系Vorlanx技术支持";
+inline constexpr std::string_view kNoSettingsContactText = "未配置数据库，请联系Vorlanx技术支持";
 
 } // namespace vorlanx::txn

@@ -198,20 +198,6 @@ TEST(SaveDatabaseSettings, BuiltinDatabaseNeedsOnlyItsNameAndWritesTypeTwo) {
     EXPECT_EQ(unnamed.message, "数据库名称错误");
 }
 
-TEST(SaveDatabaseSettings, SaveReplacesTheValuesOfAnEarlierSaveInPlace) {
-    SettingsTestDir dir;
-    const std::string periods = "[\xCA\xB1\xB6\xCE\xB2\xCE\xCA\xFD]\r\ntime1=06:00:00-09:00:00\r\n";
-    dir.write(dir.confIni(), handWrittenFile("0") + periods);
-    FakeConnect connect;
-    ConnectionSettings boxes = filledBoxes(DatabaseKind::SqlServer);
-    boxes.password = "new";
-    ASSERT_EQ(saveDatabaseSettings(dir.path(), boxes, connect.function()).outcome, Outcome::Connected);
-
-    std::string expected = handWrittenFile("1") + periods;
-    expected.replace(expected.find("secret"), 6, "new");
-    EXPECT_EQ(SettingsTestDir::read(dir.confIni()), expected);
-}
-
 TEST(BuiltinDatabaseFile, NameBecomesAFileInTheServiceDirectoryUnlessItIsADbPath) {
     const std::filesystem::path dir = "/srv/vorlanx";
     EXPECT_EQ(builtinDatabaseFile(dir, "canteen"), dir / "canteen.db");

@@ -107,14 +107,6 @@ TEST(IniFile, ValuesLoseSurroundingBlanksAndOnePairOfQuotes) {
     EXPECT_EQ(file.readValue("mssql", "odd"), "\"x");
 }
 
-TEST(IniFile, OnlyTheFirstSectionOfANameCounts) {
-    SettingsTestDir dir;
-    dir.write(dir.confIni(), "[a]\r\nk=1\r\n[a]\r\nk=2\r\nm=3\r\n");
-    const IniFile file(dir.confIni());
-    EXPECT_EQ(file.readValue("a", "k"), "1");
-    EXPECT_EQ(file.readValue("a", "m"), "");
-}
-
 TEST(IniFile, LfOnlyFileKeepsItsLineBreaks) {
     SettingsTestDir dir;
     dir.write(dir.confIni(), "[a]\nk=1\n");
