@@ -4,6 +4,7 @@
 #include "link/FrameLayout.h"
 #include "link/HexText.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 

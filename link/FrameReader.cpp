@@ -2,6 +2,8 @@
 
 #include "link/HexText.h"
 
+#include <utility>
+
 namespace vorlanx::link {
 
 FrameReader::FrameReader(std::string frameText) : m_text(std::move(frameText)) {}
