@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 namespace {
 
 using vorlanx::txn::IniFile;
@@ -134,6 +137,25 @@ TEST(IniFile, WriteRefusesWhatWouldBreakTheLines) {
     EXPECT_FALSE(file.writeValue("s", "k=x", "v"));
     EXPECT_FALSE(file.writeValue("s]", "k", "v"));
     EXPECT_FALSE(file.exists());
+}
+
+TEST(IniFile, WritesFromSeveralThreadsAllLand) {
+    // A connect worker may save while the UI thread saves periods; neither change may be lost.
+    SettingsTestDir dir;
+    const IniFile file(dir.confIni());
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([&file, t] {
+            for (int i = 0; i < 25; ++i)
+                file.writeValue("s" + std::to_string(t), "k" + std::to_string(i), std::to_string(t * 100 + i));
+        });
+    }
+    for (std::thread& writer : writers)
+        writer.join();
+    for (int t = 0; t < 4; ++t) {
+        for (int i = 0; i < 25; ++i)
+            EXPECT_EQ(file.readValue("s" + std::to_string(t), "k" + std::to_string(i)), std::to_string(t * 100 + i));
+    }
 }
 
 TEST(IniText, StoredValueReadsBackIdentically) {
