@@ -2,26 +2,22 @@
 
 #include <QWidget>
 
-class QCheckBox;
-class QLineEdit;
-class QPushButton;
 class QTreeWidget;
 
 namespace vorlanx::shell {
+
+class DatabaseSettingsGroup;
+class StatusPanels;
+struct ServiceContext;
 
 // Tab page "数据配置": the terminal list that all-terminal commands walk, and the database
 // settings group.
 class DataConfigPage : public QWidget {
 public:
-    explicit DataConfigPage(QWidget* parent);
+    DataConfigPage(ServiceContext& context, StatusPanels& status, QWidget* parent);
 
     QTreeWidget* terminals;
-    QLineEdit* serverAddress;
-    QLineEdit* databaseName;
-    QLineEdit* user;
-    QLineEdit* password;
-    QCheckBox* useSqlServer;
-    QPushButton* save;
+    DatabaseSettingsGroup* database;
 };
 
 } // namespace vorlanx::shell

@@ -4,12 +4,15 @@
 #include "shell/AppendBox.h"
 #include "shell/BasicPage.h"
 #include "shell/DataConfigPage.h"
+#include "shell/DatabaseSettingsGroup.h"
 #include "shell/ListenerGroup.h"
 #include "shell/PeriodPage.h"
 #include "shell/ServiceBridge.h"
+#include "shell/ServiceContext.h"
 #include "shell/StatusPanels.h"
 #include "shell/WhitelistPage.h"
 #include "shell/Widgets.h"
+#include "txn/PeriodSettings.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -29,8 +32,9 @@
 
 namespace vorlanx::shell {
 
-MainWindow::MainWindow(link::UdpEndpoint& listener, link::SharedClock& clock, QWidget* parent)
-    : QMainWindow(parent), m_listener(listener), m_clock(clock), m_bridge(new ServiceBridge(this)),
+MainWindow::MainWindow(ServiceContext& context, QWidget* parent)
+    : QMainWindow(parent), m_context(context), m_listener(context.listener), m_clock(context.clock),
+      m_bridge(new ServiceBridge(this)),
       m_status(new StatusPanels(this)) {
     setWindowTitle(QStringLiteral("VorlanxV7_20200508"));
     QFont small = font();
@@ -100,7 +104,7 @@ void MainWindow::buildLayout() {
     m_basicPage = new BasicPage(m_pages);
     m_periodPage = new PeriodPage(m_pages);
     m_whitelistPage = new WhitelistPage(m_pages);
-    m_dataPage = new DataConfigPage(m_pages);
+    m_dataPage = new DataConfigPage(m_context, *m_status, m_pages);
     m_pages->addTab(m_basicPage, QStringLiteral("基础参数"));
     m_pages->addTab(m_periodPage, QStringLiteral("时段设置"));
     m_pages->addTab(m_whitelistPage, QStringLiteral("黑白名单"));
@@ -163,6 +167,24 @@ void MainWindow::windowCreated() {
     m_status->setPanel(StatusPanels::kLocalIp, firstLocalAddress());
     m_basicPage->whiteList->setChecked(true);
     m_basicPage->setTime->setChecked(true);
+    loadPeriods();
+    DatabaseSettingsGroup::Hooks hooks;
+    hooks.restart = [this] {
+        close();
+        if (m_context.restart)
+            m_context.restart();
+    };
+    m_dataPage->database->setHooks(std::move(hooks));
+    m_dataPage->database->loadAtStartup();
+}
+
+void MainWindow::loadPeriods() {
+    const auto periods = txn::loadPeriodSettings(m_context.serviceDir);
+    for (std::size_t i = 0; i < txn::kPeriodCount; ++i) {
+        m_periodPage->starts[i]->setText(QString::fromStdString(periods.times[i].start));
+        m_periodPage->ends[i]->setText(QString::fromStdString(periods.times[i].end));
+        m_periodPage->amounts[i]->setText(QString::fromStdString(periods.amounts[i]));
+    }
 }
 
 QString MainWindow::firstLocalAddress() {

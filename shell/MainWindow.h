@@ -24,6 +24,7 @@ class DataConfigPage;
 class ListenerGroup;
 class PeriodPage;
 class ServiceBridge;
+struct ServiceContext;
 class StatusPanels;
 class WhitelistPage;
 
@@ -31,7 +32,7 @@ class WhitelistPage;
 // the command pages, the result box, the activity log and the status bar.
 class MainWindow : public QMainWindow {
 public:
-    MainWindow(link::UdpEndpoint& listener, link::SharedClock& clock, QWidget* parent = nullptr);
+    explicit MainWindow(ServiceContext& context, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Timer work, public so that tests can run a tick without waiting for it.
@@ -51,9 +52,11 @@ private:
     void buildLayout();
     void buildMenus();
     void windowCreated();
+    void loadPeriods();
     void connectBridge();
     void clearOnlineList();
 
+    ServiceContext& m_context;
     link::UdpEndpoint& m_listener;
     link::SharedClock& m_clock;
     ServiceBridge* m_bridge;

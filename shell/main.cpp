@@ -1,17 +1,25 @@
 #include "link/SharedClock.h"
 #include "link/UdpEndpoint.h"
 #include "shell/MainWindow.h"
+#include "shell/ServiceContext.h"
+#include "txn/ConnectionSettingsSave.h"
+#include "txn/Restart.h"
+#include "txn/ServiceDatabase.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    const std::filesystem::path serviceDir = QCoreApplication::applicationDirPath().toStdString();
     // The listener endpoint exists, without a socket, before the window; the operator starts it.
     vorlanx::link::UdpEndpoint listener;
     vorlanx::link::SharedClock clock;
+    vorlanx::txn::ServiceDatabase database(serviceDir);
+    vorlanx::shell::ServiceContext context{listener, clock, database, serviceDir,
+                                           [] { vorlanx::txn::restartSelf(vorlanx::txn::kSaveRestartDelay); }};
     int rc = 0;
     {
-        vorlanx::shell::MainWindow window(listener, clock);
+        vorlanx::shell::MainWindow window(context);
         window.show();
         rc = app.exec();
     }

@@ -3,6 +3,8 @@
 #include "link/SharedClock.h"
 #include "link/UdpEndpoint.h"
 #include "shell/MainWindow.h"
+#include "shell/ServiceContext.h"
+#include "txn/ServiceDatabase.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,7 +17,9 @@ int main(int argc, char* argv[]) {
     QDir().mkpath(dir);
     vorlanx::link::UdpEndpoint listener;
     vorlanx::link::SharedClock clock;
-    vorlanx::shell::MainWindow window(listener, clock);
+    vorlanx::txn::ServiceDatabase database(dir.toStdString());
+    vorlanx::shell::ServiceContext context{listener, clock, database, dir.toStdString(), {}};
+    vorlanx::shell::MainWindow window(context);
     window.show();
     auto* pages = window.findChild<QTabWidget*>(QStringLiteral("选择夹1"));
     for (int i = 0; i < pages->count(); ++i) {

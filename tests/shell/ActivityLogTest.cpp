@@ -1,6 +1,7 @@
 #include "link/LogText.h"
 #include "shell/AppendBox.h"
 #include "shell/MainWindow.h"
+#include "TestService.h"
 #include "shell/ServiceBridge.h"
 
 #include <QPushButton>
@@ -30,17 +31,20 @@ QString entry() {
 class ActivityLogTest : public QObject {
     Q_OBJECT
 
-    vorlanx::link::UdpEndpoint m_listener;
-    vorlanx::link::SharedClock m_clock;
+    TestService* m_service = nullptr;
     MainWindow* m_window = nullptr;
 
 private slots:
     void init() {
-        m_window = new MainWindow(m_listener, m_clock);
+        m_service = new TestService;
+        m_window = new MainWindow(m_service->context);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window));
     }
-    void cleanup() { delete m_window; }
+    void cleanup() {
+        delete m_window;
+        delete m_service;
+    }
 
     void sixEntriesStaySevenAreEmptiedOnTheNextTick() {
         auto& log = m_window->log();

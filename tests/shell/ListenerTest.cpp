@@ -1,6 +1,7 @@
 #include "link/UdpEndpoint.h"
 #include "shell/AppendBox.h"
 #include "shell/MainWindow.h"
+#include "TestService.h"
 #include "shell/MessageBox.h"
 #include "shell/StatusPanels.h"
 
@@ -30,8 +31,7 @@ quint16 freePort() {
 class ListenerTest : public QObject {
     Q_OBJECT
 
-    UdpEndpoint m_listener;
-    vorlanx::link::SharedClock m_clock;
+    TestService* m_service = nullptr;
     MainWindow* m_window = nullptr;
     QLineEdit* m_port = nullptr;
     QPushButton* m_start = nullptr;
@@ -52,7 +52,8 @@ class ListenerTest : public QObject {
 private slots:
     void init() {
         MessageBox::setCapture(true);
-        m_window = new MainWindow(m_listener, m_clock);
+        m_service = new TestService;
+        m_window = new MainWindow(m_service->context);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window));
         m_port = m_window->findChild<QLineEdit*>(QStringLiteral("编辑框_端口1"));
@@ -62,6 +63,7 @@ private slots:
     }
     void cleanup() {
         delete m_window;
+        delete m_service;
         MessageBox::setCapture(false);
     }
 
@@ -71,19 +73,19 @@ private slots:
         QTest::mouseClick(m_start, Qt::LeftButton);
         QCOMPARE(operation(), QStringLiteral("端口启动成功"));
         expectListening();
-        QCOMPARE(m_listener.localPort(), port);
+        QCOMPARE(m_service->listener.localPort(), port);
 
         QTest::mouseClick(m_stop, Qt::LeftButton);
         QCOMPARE(operation(), QStringLiteral("端口已关闭"));
         expectIdle();
-        QVERIFY(!m_listener.isOpen());
+        QVERIFY(!m_service->listener.isOpen());
 
         // The second start reads the box again and opens a new socket on the new port.
         const quint16 second = freePort();
         m_port->setText(QString::number(second));
         QTest::mouseClick(m_start, Qt::LeftButton);
         QCOMPARE(operation(), QStringLiteral("端口启动成功"));
-        QCOMPARE(m_listener.localPort(), second);
+        QCOMPARE(m_service->listener.localPort(), second);
         expectListening();
     }
 
@@ -95,7 +97,7 @@ private slots:
         QTest::mouseClick(m_start, Qt::LeftButton);
         QCOMPARE(operation(), QStringLiteral("端口被占用"));
         expectIdle();
-        QVERIFY2(!m_listener.isOpen(), "a failed start leaves no socket behind");
+        QVERIFY2(!m_service->listener.isOpen(), "a failed start leaves no socket behind");
     }
 
     void badPortTextIsReportedAsPortInUse() {
@@ -114,7 +116,7 @@ private slots:
         QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("请输入监听端口")});
         QVERIFY(!m_stop->isEnabled());
         QVERIFY(m_start->isEnabled());
-        QVERIFY(!m_listener.isOpen());
+        QVERIFY(!m_service->listener.isOpen());
     }
 
     void startEmptiesTheOnlineList() {
@@ -134,7 +136,7 @@ private slots:
         QVERIFY(terminal.open({}));
         QVERIFY(terminal.bindPort("127.0.0.1", 0));
         const std::vector<std::uint8_t> frame{0xFE, 0x01, 0x00, 0x4E, 0x00, 0x01, 0x11, 0xF2, 0xB4};
-        terminal.sendDatagram("127.0.0.1", m_listener.localPort(), frame);
+        terminal.sendDatagram("127.0.0.1", m_service->listener.localPort(), frame);
 
         auto& log = m_window->log();
         QTRY_VERIFY_WITH_TIMEOUT(log.text().contains(QStringLiteral("[数据]")), 5000);
@@ -148,11 +150,11 @@ private slots:
     void closingTheWindowClosesTheSocket() {
         m_port->setText(QString::number(freePort()));
         QTest::mouseClick(m_start, Qt::LeftButton);
-        QVERIFY(m_listener.isOpen());
+        QVERIFY(m_service->listener.isOpen());
         delete m_window;
         m_window = nullptr;
-        QVERIFY(!m_listener.isOpen());
-        m_window = new MainWindow(m_listener, m_clock); // for cleanup
+        QVERIFY(!m_service->listener.isOpen());
+        m_window = new MainWindow(m_service->context); // for cleanup
     }
 };
 

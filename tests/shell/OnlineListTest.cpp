@@ -1,6 +1,7 @@
 #include "link/UdpEndpoint.h"
 #include "shell/AppendBox.h"
 #include "shell/MainWindow.h"
+#include "TestService.h"
 #include "shell/StatusPanels.h"
 
 #include <QLabel>
@@ -53,8 +54,7 @@ private:
 class OnlineListTest : public QObject {
     Q_OBJECT
 
-    UdpEndpoint m_listener;
-    vorlanx::link::SharedClock m_clock;
+    TestService* m_service = nullptr;
     MainWindow* m_window = nullptr;
     QTreeWidget* m_online = nullptr;
     quint16 m_port = 0;
@@ -66,7 +66,8 @@ class OnlineListTest : public QObject {
 
 private slots:
     void init() {
-        m_window = new MainWindow(m_listener, m_clock);
+        m_service = new TestService;
+        m_window = new MainWindow(m_service->context);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window));
         m_online = m_window->findChild<QTreeWidget*>(QStringLiteral("超级列表框1"));
@@ -80,7 +81,10 @@ private slots:
         QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("按钮_监听")), Qt::LeftButton);
         QCOMPARE(m_window->status().panel(StatusPanels::kOperation), QStringLiteral("端口启动成功"));
     }
-    void cleanup() { delete m_window; }
+    void cleanup() {
+        delete m_window;
+        delete m_service;
+    }
 
     void heartbeatIsAcknowledgedAndTheTerminalListed() {
         Terminal terminal("127.0.0.1");

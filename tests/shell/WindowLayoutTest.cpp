@@ -1,4 +1,5 @@
 #include "shell/MainWindow.h"
+#include "TestService.h"
 #include "shell/StatusPanels.h"
 
 #include <QAbstractButton>
@@ -20,8 +21,7 @@ using vorlanx::shell::StatusPanels;
 class WindowLayoutTest : public QObject {
     Q_OBJECT
 
-    vorlanx::link::UdpEndpoint m_listener;
-    vorlanx::link::SharedClock m_clock;
+    TestService* m_service = nullptr;
     MainWindow* m_window = nullptr;
 
     template <typename T> T* child(const char* name) {
@@ -41,11 +41,15 @@ class WindowLayoutTest : public QObject {
 
 private slots:
     void init() {
-        m_window = new MainWindow(m_listener, m_clock);
+        m_service = new TestService;
+        m_window = new MainWindow(m_service->context);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window));
     }
-    void cleanup() { delete m_window; }
+    void cleanup() {
+        delete m_window;
+        delete m_service;
+    }
 
     void captionPlaceAndSize() {
         QCOMPARE(m_window->size(), QSize(804, 490));
@@ -194,7 +198,7 @@ private slots:
         const QString panel = m_window->status().panel(StatusPanels::kClock);
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$")).match(panel).hasMatch(),
                  qPrintable(panel));
-        QCOMPARE(panel, QString::fromStdString(m_clock.get().panelText()));
+        QCOMPARE(panel, QString::fromStdString(m_service->clock.get().panelText()));
     }
 
     void statusPanelWidths() {

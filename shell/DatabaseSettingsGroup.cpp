@@ -1,0 +1,156 @@
+#include "shell/DatabaseSettingsGroup.h"
+
+#include "shell/MessageBox.h"
+#include "shell/ServiceContext.h"
+#include "shell/StatusPanels.h"
+#include "shell/Widgets.h"
+#include "txn/ConnectionSettingsLoad.h"
+#include "txn/ConnectionSettingsSave.h"
+#include "txn/SettingsTexts.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace vorlanx::shell {
+
+namespace {
+QCheckBox* makeCheck(const char* name, const QString& caption, QWidget* parent) {
+    auto* c = new QCheckBox(caption, parent);
+    c->setObjectName(QString::fromUtf8(name));
+    return c;
+}
+} // namespace
+
+DatabaseSettingsGroup::DatabaseSettingsGroup(ServiceContext& context, StatusPanels& status, QWidget* parent)
+    : QGroupBox(parent), m_context(context), m_status(status) {
+    setObjectName(QStringLiteral("分组框11"));
+    setTitle(QStringLiteral("数据库"));
+    m_server = makeAddressEdit("IP编辑框_服务地址", QStringLiteral("127.0.0.1"), this);
+    m_name = makeLineEdit("编辑框_数据库名称", QString(), this);
+    m_user = makeLineEdit("编辑框_登录用户", QStringLiteral("sa"), this);
+    m_password = makeLineEdit("编辑框_登录密码", QStringLiteral("468"), this);
+    m_password->setEchoMode(QLineEdit::Password);
+    m_sqlServer = makeCheck("选择框_数据库选择", QStringLiteral("MSSQL库"), this);
+    m_builtin = makeCheck("选择框_内置库", QStringLiteral("内置库"), this);
+    m_save = makeButton("按钮_保存数据配置", QStringLiteral("保存数据配置"), this);
+
+    // At most one database kind is ticked; both may be cleared (no database).
+    connect(m_sqlServer, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            m_builtin->setChecked(false);
+    });
+    connect(m_builtin, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            m_sqlServer->setChecked(false);
+    });
+
+    auto* kinds = new QHBoxLayout;
+    kinds->addWidget(m_sqlServer);
+    kinds->addWidget(m_builtin);
+    auto* form = new QFormLayout(this);
+    form->setContentsMargins(6, 4, 6, 4);
+    form->setVerticalSpacing(4);
+    form->addRow(QStringLiteral("服务地址："), m_server);
+    form->addRow(QStringLiteral("数据名称："), m_name);
+    form->addRow(QStringLiteral("登录用户："), m_user);
+    form->addRow(QStringLiteral("登录密码："), m_password);
+    form->addRow(kinds);
+    form->addRow(m_save);
+
+    connect(m_save, &QPushButton::clicked, this, &DatabaseSettingsGroup::saveSettings);
+}
+
+DatabaseSettingsGroup::~DatabaseSettingsGroup() {
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void DatabaseSettingsGroup::loadAtStartup() {
+    auto load = txn::readDatabaseSettings(m_context.serviceDir);
+    if (load.shown)
+        show(*load.shown);
+    if (load.statusText)
+        m_status.setPanel(StatusPanels::kStatus, QString::fromStdString(*load.statusText));
+    if (load.operationText)
+        m_status.setPanel(StatusPanels::kOperation, QString::fromStdString(*load.operationText));
+    if (!load.connectNeeded || !load.shown)
+        return;
+    connectInBackground(*load.shown, [this, load](bool ok) mutable {
+        load.applyConnectResult(ok);
+        if (load.statusText)
+            m_status.setPanel(StatusPanels::kStatus, QString::fromStdString(*load.statusText));
+        if (load.connected && m_hooks.connectedAtStartup)
+            m_hooks.connectedAtStartup();
+    });
+}
+
+void DatabaseSettingsGroup::saveSettings() {
+    if (m_connecting)
+        return;
+    const txn::ConnectionSettings s = settings();
+    if (const auto refused = txn::checkConnectionSettings(s)) {
+        showMessage(*refused);
+        return;
+    }
+    if (s.kind == txn::DatabaseKind::None) {
+        txn::finishDatabaseSave(m_context.serviceDir, s, false);
+        return;
+    }
+    connectInBackground(s, [this, s](bool ok) {
+        const auto saved = txn::finishDatabaseSave(m_context.serviceDir, s, ok);
+        if (saved.message)
+            showMessage(*saved.message);
+        if (saved.restart && m_hooks.restart)
+            m_hooks.restart();
+    });
+}
+
+void DatabaseSettingsGroup::connectInBackground(const txn::ConnectionSettings& s, std::function<void(bool)> done) {
+    if (m_worker.joinable())
+        m_worker.join();
+    m_connecting = true;
+    m_save->setEnabled(false);
+    m_worker = std::thread([this, s, done = std::move(done)]() mutable {
+        const bool ok = m_context.database.connectWith(s);
+        // Back on the UI thread; dropped unheard if the window has gone meanwhile.
+        QMetaObject::invokeMethod(
+            this,
+            [this, ok, done = std::move(done)] {
+                m_connecting = false;
+                m_save->setEnabled(true);
+                done(ok);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void DatabaseSettingsGroup::showMessage(const std::string& text) {
+    MessageBox::information(nullptr, QString::fromStdString(std::string(txn::kMessageTitle)),
+                            QString::fromStdString(text));
+}
+
+void DatabaseSettingsGroup::show(const txn::ConnectionSettings& s) {
+    m_server->setText(QString::fromStdString(s.server));
+    m_name->setText(QString::fromStdString(s.name));
+    m_user->setText(QString::fromStdString(s.user));
+    m_password->setText(QString::fromStdString(s.password));
+    m_sqlServer->setChecked(s.kind == txn::DatabaseKind::SqlServer);
+    m_builtin->setChecked(s.kind == txn::DatabaseKind::Builtin);
+}
+
+txn::ConnectionSettings DatabaseSettingsGroup::settings() const {
+    txn::ConnectionSettings s;
+    s.kind = m_sqlServer->isChecked() ? txn::DatabaseKind::SqlServer
+             : m_builtin->isChecked() ? txn::DatabaseKind::Builtin
+                                      : txn::DatabaseKind::None;
+    s.server = m_server->text().toStdString();
+    s.name = m_name->text().toStdString();
+    s.user = m_user->text().toStdString();
+    s.password = m_password->text().toStdString();
+    return s;
+}
+
+} // namespace vorlanx::shell

@@ -1,0 +1,183 @@
+#include "link/Gbk.h"
+#include "shell/DatabaseSettingsGroup.h"
+#include "shell/MainWindow.h"
+#include "shell/MessageBox.h"
+#include "shell/StatusPanels.h"
+#include "txn/IniFile.h"
+#include "TestService.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <fstream>
+#include <sstream>
+
+using vorlanx::shell::MainWindow;
+using vorlanx::shell::MessageBox;
+using vorlanx::shell::StatusPanels;
+
+namespace {
+std::string gbk(const char* utf8) { return *vorlanx::link::utf8ToGbk(utf8); }
+
+std::string readFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+} // namespace
+
+class DatabaseSettingsTest : public QObject {
+    Q_OBJECT
+
+    TestService* m_service = nullptr;
+    MainWindow* m_window = nullptr;
+
+    // Writes conf.ini as an engineer would by hand: GBK bytes, CRLF line ends.
+    void writeConf(const std::string& bytes) {
+        std::ofstream(m_service->dir / "conf.ini", std::ios::binary) << bytes;
+    }
+    void openWindow() {
+        m_window = new MainWindow(m_service->context);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    }
+    template <typename T> T* child(const char* name) { return m_window->findChild<T*>(QString::fromUtf8(name)); }
+    QString status() { return m_window->status().panel(StatusPanels::kStatus); }
+    void fill(const char* server, const char* name, const char* user, const char* password) {
+        child<QLineEdit>("IP编辑框_服务地址")->setText(QString::fromUtf8(server));
+        child<QLineEdit>("编辑框_数据库名称")->setText(QString::fromUtf8(name));
+        child<QLineEdit>("编辑框_登录用户")->setText(QString::fromUtf8(user));
+        child<QLineEdit>("编辑框_登录密码")->setText(QString::fromUtf8(password));
+    }
+    void clickSave() { QTest::mouseClick(child<QPushButton>("按钮_保存数据配置"), Qt::LeftButton); }
+
+private slots:
+    void init() {
+        MessageBox::setCapture(true);
+        m_service = new TestService;
+    }
+    void cleanup() {
+        delete m_window;
+        m_window = nullptr;
+        delete m_service;
+        MessageBox::setCapture(false);
+    }
+
+    void firstStartWithoutAFile() {
+        openWindow();
+        QCOMPARE(status(), QStringLiteral("A连接失败"));
+        QVERIFY(!m_window->status().panel(StatusPanels::kOperation).isEmpty());
+        QCOMPARE(child<QLineEdit>("IP编辑框_服务地址")->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(child<QLineEdit>("编辑框_数据库名称")->text(), QString());
+        QCOMPARE(child<QLineEdit>("编辑框_登录用户")->text(), QStringLiteral("sa"));
+        QCOMPARE(child<QLineEdit>("编辑框_登录密码")->text(), QStringLiteral("468"));
+        QVERIFY(child<QCheckBox>("选择框_数据库选择")->isChecked());
+        QVERIFY(!child<QCheckBox>("选择框_内置库")->isChecked());
+        QCOMPARE(child<QLineEdit>("编辑框中A")->text(), QStringLiteral("09:31:01"));
+        QVERIFY(!m_service->database.isConnected());
+    }
+
+    void handWrittenGbkFileSelectsTheBuiltinDatabase() {
+        writeConf("[sername]\r\ntype=2\r\n[mssql]\r\n" + gbk("名称") + "=canteen\r\n[" + gbk("时段参数") +
+                  "]\r\ntime2=10:00:00-13:00:00\r\ntime3=-13:00:00\r\n[" + gbk("时段金额") + "]\r\nmoney1=350\r\n");
+        openWindow();
+        QCOMPARE(child<QLineEdit>("编辑框中A")->text(), QStringLiteral("10:00:00"));
+        QCOMPARE(child<QLineEdit>("编辑框中B")->text(), QStringLiteral("13:00:00"));
+        QCOMPARE(child<QLineEdit>("编辑框晚A")->text(), QStringLiteral("14:01:01"));
+        QCOMPARE(child<QLineEdit>("编辑框晚B")->text(), QStringLiteral("19:00:01"));
+        QCOMPARE(child<QLineEdit>("编辑框_金额1")->text(), QStringLiteral("350"));
+        QCOMPARE(child<QLineEdit>("编辑框_金额2")->text(), QStringLiteral("100"));
+        QVERIFY(child<QCheckBox>("选择框_内置库")->isChecked());
+        QVERIFY(!child<QCheckBox>("选择框_数据库选择")->isChecked());
+        QCOMPARE(child<QLineEdit>("编辑框_数据库名称")->text(), QStringLiteral("canteen"));
+        QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("A连接成功"), 10000);
+        QVERIFY(m_service->database.isConnected());
+        QVERIFY(std::filesystem::exists(m_service->dir / "canteen.db"));
+    }
+
+    void typeZeroConnectsToNothing() {
+        writeConf("[sername]\r\ntype=0\r\n[mssql]\r\n" + gbk("名称") + "=canteen\r\n");
+        openWindow();
+        QVERIFY(!child<QCheckBox>("选择框_数据库选择")->isChecked());
+        QVERIFY(!child<QCheckBox>("选择框_内置库")->isChecked());
+        QCOMPARE(child<QLineEdit>("编辑框_数据库名称")->text(), QString());
+        QCOMPARE(status(), QString());
+        QVERIFY(!m_service->database.isConnected());
+    }
+
+    void saveStopsAtTheFirstEmptyBox_data() {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("server") << "" << "db" << "sa" << "pw" << QStringLiteral("服务地址错误");
+        QTest::newRow("name") << "10.0.0.1" << "" << "" << "" << QStringLiteral("数据库名称错误");
+        QTest::newRow("user") << "10.0.0.1" << "db" << "" << "pw" << QStringLiteral("登录用户错误");
+        QTest::newRow("password") << "10.0.0.1" << "db" << "sa" << "" << QStringLiteral("密码错误");
+    }
+    void saveStopsAtTheFirstEmptyBox() {
+        QFETCH(QString, server);
+        QFETCH(QString, name);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        openWindow();
+        MessageBox::takeShown();
+        fill(server.toUtf8(), name.toUtf8(), user.toUtf8(), password.toUtf8());
+        clickSave();
+        QCOMPARE(MessageBox::takeShown(), QStringList{message});
+        QVERIFY(!std::filesystem::exists(m_service->dir / "conf.ini"));
+    }
+
+    void saveWithNoDatabaseTickedWritesTypeZeroWithoutConnecting() {
+        openWindow();
+        fill("10.0.0.9", "canteen", "sa", "secret");
+        child<QCheckBox>("选择框_数据库选择")->setChecked(false);
+        clickSave();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        vorlanx::txn::IniFile ini(m_service->dir / "conf.ini");
+        QCOMPARE(ini.readValue("sername", "type"), std::string("0"));
+        QCOMPARE(ini.readValue("mssql", "服务"), std::string("10.0.0.9"));
+        QCOMPARE(ini.readValue("mssql", "密码"), std::string("secret"));
+        QVERIFY(readFile(m_service->dir / "conf.ini").find(gbk("服务")) != std::string::npos);
+        QCOMPARE(m_service->restarts, 0);
+    }
+
+    void saveThatCannotConnectLeavesTheFileAlone() {
+        writeConf("[sername]\r\ntype=0\r\n");
+        openWindow();
+        // A built-in database whose file cannot be created: its folder is a plain file.
+        std::ofstream(m_service->dir / "blocker") << "x";
+        child<QCheckBox>("选择框_内置库")->setChecked(true);
+        QVERIFY(!child<QCheckBox>("选择框_数据库选择")->isChecked());
+        fill("", (m_service->dir / "blocker" / "inner.db").string().c_str(), "", "");
+        clickSave();
+        auto* group = child<vorlanx::shell::DatabaseSettingsGroup>("分组框11");
+        QVERIFY(group->connecting());
+        QTRY_VERIFY_WITH_TIMEOUT(!group->connecting(), 10000);
+        QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("A连接失败")});
+        QCOMPARE(readFile(m_service->dir / "conf.ini"), std::string("[sername]\r\ntype=0\r\n"));
+        QCOMPARE(m_service->restarts, 0);
+    }
+
+    void saveThatConnectsWritesTheFileAndRestarts() {
+        openWindow();
+        child<QCheckBox>("选择框_内置库")->setChecked(true);
+        fill("127.0.0.1", "kitchen", "sa", "468");
+        clickSave();
+        QTRY_COMPARE_WITH_TIMEOUT(m_service->restarts, 1, 10000);
+        QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("A连接成功")});
+        QVERIFY(!m_window->isVisible());
+        vorlanx::txn::IniFile ini(m_service->dir / "conf.ini");
+        QCOMPARE(ini.readValue("sername", "type"), std::string("2"));
+        QCOMPARE(ini.readValue("mssql", "名称"), std::string("kitchen"));
+        QVERIFY(std::filesystem::exists(m_service->dir / "kitchen.db"));
+    }
+};
+
+QTEST_MAIN(DatabaseSettingsTest)
+#include "DatabaseSettingsTest.moc"
