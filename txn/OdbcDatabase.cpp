@@ -114,7 +114,8 @@ std::size_t terminatedLength(const DriverChar* text, std::size_t capacity) {
 
 // The one place where driver errors are translated: SQLSTATE, native code and message go to the
 // engineer's debug log, never to the operator. Returns true when a record says the link to the
-// server is gone (SQLSTATE class 08), which is what makes the next job re-open the connection.
+// server is gone (SQLSTATE class 08, or a command that timed out), which is what makes the next
+// job re-open the connection.
 bool reportDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, std::string_view where) {
     bool linkLost = false;
     for (SQLSMALLINT record = 1;; ++record) {
@@ -129,7 +130,7 @@ bool reportDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, std::string_vie
         const std::string sqlState = serviceText(state.data(), terminatedLength(state.data(), 5));
         const std::string text = serviceText(message.data(), terminatedLength(message.data(), message.size()));
         link::debugLog(where, sqlState + " [" + std::to_string(native) + "] " + text);
-        if (sqlState.starts_with("08"))
+        if (sqlState.starts_with("08") || sqlState == "HYT00" || sqlState == "HYT01")
             linkLost = true;
     }
     return linkLost;
@@ -452,6 +453,8 @@ QueryResult OdbcDatabase::runQuery(std::string_view command) {
             m_gate.connectionLost();
         return {};
     }
+    SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(commandTimeoutSeconds)), 0);
     auto text = driverText(command);
     const SQLRETURN rc = execDirect(statement, text);
     QueryResult result;

@@ -15,6 +15,9 @@ namespace vorlanx::txn {
 class OdbcDatabase final : public Database {
 public:
     static constexpr int loginTimeoutSeconds = 5;
+    // The command time-out the service always had from its database client; a server that stops
+    // answering in the middle of a job must not hold the connection, and every other job, for good.
+    static constexpr int commandTimeoutSeconds = 30;
 
     // The driver name goes into the connection string; tests use another driver than "SQL Server".
     explicit OdbcDatabase(std::string driver = "SQL Server");
