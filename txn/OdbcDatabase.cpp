@@ -35,20 +35,23 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide text is UTF-16 on
 using DriverChar = SQLWCHAR;
 constexpr SQLSMALLINT textCType = SQL_C_WCHAR;
 
-std::basic_string<DriverChar> driverText(std::string_view utf8) {
+std::vector<DriverChar> driverText(std::string_view utf8) {
     const std::u16string wide = utf8ToUtf16(utf8);
-    return std::basic_string<DriverChar>(reinterpret_cast<const DriverChar*>(wide.data()), wide.size());
+    std::vector<DriverChar> text(reinterpret_cast<const DriverChar*>(wide.data()),
+                                 reinterpret_cast<const DriverChar*>(wide.data()) + wide.size());
+    text.push_back(0);
+    return text;
 }
 
 std::string serviceText(const DriverChar* text, std::size_t length) {
     return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
 }
 
-SQLRETURN execDirect(SQLHSTMT statement, std::basic_string<DriverChar>& text) {
+SQLRETURN execDirect(SQLHSTMT statement, std::vector<DriverChar>& text) {
     return SQLExecDirectW(statement, text.data(), SQL_NTS);
 }
 
-SQLRETURN driverConnect(SQLHDBC connection, std::basic_string<DriverChar>& text) {
+SQLRETURN driverConnect(SQLHDBC connection, std::vector<DriverChar>& text) {
     return SQLDriverConnectW(connection, nullptr, text.data(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
 }
 
@@ -71,21 +74,23 @@ SQLRETURN columnAttribute(SQLHSTMT statement, SQLUSMALLINT number, SQLUSMALLINT 
 using DriverChar = SQLCHAR;
 constexpr SQLSMALLINT textCType = SQL_C_CHAR;
 
-std::basic_string<DriverChar> driverText(std::string_view utf8) {
-    return std::basic_string<DriverChar>(reinterpret_cast<const DriverChar*>(utf8.data()), utf8.size());
+std::vector<DriverChar> driverText(std::string_view utf8) {
+    std::vector<DriverChar> text(reinterpret_cast<const DriverChar*>(utf8.data()),
+                                 reinterpret_cast<const DriverChar*>(utf8.data()) + utf8.size());
+    text.push_back(0);
+    return text;
 }
 
 std::string serviceText(const DriverChar* text, std::size_t length) {
     return std::string(reinterpret_cast<const char*>(text), length);
 }
 
-SQLRETURN execDirect(SQLHSTMT statement, std::basic_string<DriverChar>& text) {
-    return SQLExecDirect(statement, text.data(), static_cast<SQLINTEGER>(text.size()));
+SQLRETURN execDirect(SQLHSTMT statement, std::vector<DriverChar>& text) {
+    return SQLExecDirect(statement, text.data(), SQL_NTS);
 }
 
-SQLRETURN driverConnect(SQLHDBC connection, std::basic_string<DriverChar>& text) {
-    return SQLDriverConnect(connection, nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()), nullptr, 0,
-                            nullptr, SQL_DRIVER_NOPROMPT);
+SQLRETURN driverConnect(SQLHDBC connection, std::vector<DriverChar>& text) {
+    return SQLDriverConnect(connection, nullptr, text.data(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
 }
 
 SQLRETURN diagRecord(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, DriverChar* state, SQLINTEGER* native,
@@ -254,7 +259,7 @@ private:
 
     // Long values arrive in pieces; each piece but the last fills the buffer up to its terminator.
     std::string stringText() {
-        std::basic_string<DriverChar> value;
+        std::vector<DriverChar> value;
         std::array<DriverChar, 1024> buffer{};
         const std::size_t pieceChars = buffer.size() - 1;
         for (;;) {
@@ -272,7 +277,7 @@ private:
             std::size_t chars = pieceChars;
             if (indicator != SQL_NO_TOTAL)
                 chars = std::min(pieceChars, static_cast<std::size_t>(indicator) / sizeof(DriverChar));
-            value.append(buffer.data(), chars);
+            value.insert(value.end(), buffer.data(), buffer.data() + chars);
             if (rc == SQL_SUCCESS)
                 break;
         }
@@ -300,7 +305,7 @@ private:
             std::size_t chars = buffer.size() - 1;
             if (indicator != SQL_NO_TOTAL)
                 chars = std::min(chars, static_cast<std::size_t>(indicator));
-            value.append(buffer.data(), chars);
+            value.insert(value.end(), buffer.data(), buffer.data() + chars);
             if (rc == SQL_SUCCESS)
                 break;
         }

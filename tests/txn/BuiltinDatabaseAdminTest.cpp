@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -20,7 +22,7 @@ class BuiltinDatabaseAdminTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_base =
-            std::filesystem::temp_directory_path() / ("vorlanx-admin-" + std::to_string(::getpid()) + "-" +
+            std::filesystem::temp_directory_path() / ("vorlanx-admin-" + std::to_string(std::random_device{}()) + "-" +
                                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
         m_file = m_base.string() + ".db";
         removeFiles();
@@ -97,7 +99,7 @@ TEST_F(BuiltinDatabaseAdminTest, RecordsListEveryBooking) {
     EXPECT_TRUE(record.starts_with("1,offline,12345678,D00001,1,2020-05-08,10:05:03,1250,8750,")) << record;
 }
 
-#ifdef VORLANX_DB_TOOL
+#if defined(VORLANX_DB_TOOL) && !defined(_WIN32)
 std::string runTool(const std::string& arguments, int& exitCode) {
     const std::string command = std::string(VORLANX_DB_TOOL) + " " + arguments + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");

@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <atomic>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,7 +41,7 @@ class BuiltinDatabaseTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_file = std::filesystem::temp_directory_path() /
-                 ("vorlanx-builtin-" + std::to_string(::getpid()) + "-" +
+                 ("vorlanx-builtin-" + std::to_string(std::random_device{}()) + "-" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db");
         removeFiles();
         ASSERT_TRUE(m_db.open(m_file.string()));

@@ -4,9 +4,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
-
-#include <unistd.h>
 
 #include "txn/BuiltinDatabase.h"
 #include "txn/BuiltinDatabaseAdmin.h"
@@ -46,7 +45,7 @@ template <typename Call> double rate(vorlanx::txn::BuiltinDatabase& db, int coun
 int main(int argc, char** argv) {
     const std::filesystem::path dir =
         argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::temp_directory_path();
-    const std::filesystem::path file = dir / ("vorlanx-bench-" + std::to_string(::getpid()) + ".db");
+    const std::filesystem::path file = dir / ("vorlanx-bench-" + std::to_string(std::random_device{}()) + ".db");
     {
         vorlanx::txn::BuiltinDatabaseAdmin admin;
         if (!admin.open(file.string()) || !admin.addDemoHolders(holders)) {
