@@ -123,6 +123,11 @@ TEST_F(BuiltinDatabaseTest, OnlinePaymentDebitsAndBooksBeforeItAnswers) {
     EXPECT_EQ(record.fieldText("balance_after_fen"), "9750");
 }
 
+TEST_F(BuiltinDatabaseTest, TheFileWaitsForTheDiskAtEveryCommit) {
+    EXPECT_EQ(m_db.runQuery("PRAGMA journal_mode").fieldText(std::size_t{0}), "wal");
+    EXPECT_EQ(m_db.runQuery("PRAGMA synchronous").fieldText(std::size_t{0}), "2");
+}
+
 TEST_F(BuiltinDatabaseTest, PaymentsThatCannotBeMadeChangeNothing) {
     QueryResult short_ = m_db.runQuery(onlineFor("3000000000", "600"));
     EXPECT_EQ(short_.fieldText("col1"), "03");
