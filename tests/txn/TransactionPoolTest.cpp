@@ -1,0 +1,146 @@
+#include "txn/TransactionPool.h"
+
+#include "TransactionTestKit.h"
+#include "link/FrameDispatcher.h"
+#include "link/OnlineTerminals.h"
+#include "link/ResultBox.h"
+#include "link/SharedClock.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+namespace vorlanx::txn {
+namespace {
+
+using namespace test;
+
+// A database that holds every job until the test opens it, as a stalled server would.
+class StalledDatabase : public Database {
+public:
+    explicit StalledDatabase(Database& inner) : m_inner(inner) {}
+
+    bool connect(const std::string&, const std::string&, const std::string&, const std::string&) override {
+        return true;
+    }
+    bool isConnected() const override { return true; }
+    void disconnect() override {}
+    QueryResult runQuery(std::string_view command) override {
+        {
+            std::unique_lock lock(m_mutex);
+            ++m_waiting;
+            m_changed.notify_all();
+            m_changed.wait(lock, [&] { return m_open; });
+        }
+        return m_inner.runQuery(command);
+    }
+    bool waitForWaiting(std::size_t count) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, 5s, [&] { return m_waiting >= count; });
+    }
+    void open() {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    Database& m_inner;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::size_t m_waiting = 0;
+    bool m_open = false;
+};
+
+// The whole road: terminal socket, listener endpoint, dispatcher, pool, built-in database.
+class Service : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(listener.open(dispatcher.handler()));
+        ASSERT_TRUE(listener.bindPort("127.0.0.1", 0));
+        port = listener.localPort();
+    }
+    void TearDown() override { listener.close(); }
+
+    CanteenFile canteen;
+    link::UdpEndpoint listener;
+    link::SharedClock clock;
+    link::ResultBox results;
+    link::OnlineTerminals terminals;
+    RecordingSink sink;
+    CardTransactions transactions{canteen.db, listener, clock, results, sink};
+    TransactionPool pool{transactions};
+    link::FrameDispatcher dispatcher{listener, terminals, results, sink, &pool};
+    std::uint16_t port = 0;
+};
+
+TEST_F(Service, PoolIsSizedToTheMachineWithAtLeastTwoWorkers) {
+    EXPECT_GE(pool.workerCount(), 2u);
+    EXPECT_GE(pool.workerCount(), std::thread::hardware_concurrency());
+}
+
+TEST_F(Service, TwoTerminalsQueryingAtOnceEachGetTheirOwnCard) {
+    FakeTerminal first("127.0.0.1");
+    FakeTerminal second("127.0.0.2");
+    first.send(port, cardQueryRequest("0001", "00BC614E"));
+    second.send(port, cardQueryRequest("0002", "05397FB1"));
+    const auto toFirst = first.inbox.next();
+    const auto toSecond = second.inbox.next();
+    ASSERT_TRUE(toFirst);
+    ASSERT_TRUE(toSecond);
+    EXPECT_EQ(toFirst->substr(0, 22), "FE010001004463D5C5C8FD");  // 张三
+    EXPECT_EQ(toSecond->substr(0, 22), "FE010002004463C0EECBC4"); // 李四
+}
+
+TEST_F(Service, PaymentAndOfflineUploadTravelTheWholeRoad) {
+    FakeTerminal terminal;
+    terminal.send(port, paymentRequest("0001", "00BC614E", "000000FA"));
+    const auto paid = terminal.inbox.next();
+    ASSERT_TRUE(paid);
+    EXPECT_EQ(paid->substr(paid->size() - 10, 6), "010100");
+    EXPECT_EQ(canteen.balanceOf("12345678"), "9750");
+
+    terminal.send(port, offlineRequest("0001", "00BC614E", "200508100503", "000004E2"));
+    EXPECT_EQ(terminal.inbox.next(), "FE010001000177644A");
+    EXPECT_EQ(canteen.balanceOf("12345678"), "8500");
+    EXPECT_EQ(results.text(), "离线消费：12345678|12.5元|2020-05-08|10:05:03\r\n");
+}
+
+TEST(TransactionPool, FloodThatOverfillsTheQueueIsDroppedAndTheServiceAnswersAfterwards) {
+    CanteenFile canteen;
+    StalledDatabase stalled(canteen.db);
+    link::UdpEndpoint listener;
+    ASSERT_TRUE(listener.open([](const std::string&, std::uint16_t, std::span<const std::uint8_t>) {}));
+    ASSERT_TRUE(listener.bindPort("127.0.0.1", 0));
+    link::SharedClock clock;
+    link::ResultBox results;
+    RecordingSink sink;
+    FakeTerminal terminal;
+    CardTransactions transactions(stalled, listener, clock, results, sink);
+
+    constexpr std::size_t workers = 2;
+    constexpr std::size_t capacity = 4;
+    constexpr std::size_t flood = 50;
+    TransactionPool pool(transactions, workers, capacity);
+    for (std::size_t i = 0; i < workers; ++i)
+        pool.startCardQuery({terminal.port, "00BC614E", "0001", terminal.address});
+    // Both workers are now held by the database, so the queue alone takes what follows.
+    ASSERT_TRUE(stalled.waitForWaiting(workers));
+    for (std::size_t i = 0; i < flood; ++i)
+        pool.startCardQuery({terminal.port, "00BC614E", "0001", terminal.address});
+    EXPECT_EQ(pool.droppedCount(), flood - capacity);
+
+    stalled.open();
+    for (std::size_t i = 0; i < workers + capacity; ++i)
+        ASSERT_TRUE(terminal.inbox.next()) << "reply " << i;
+    pool.startCardQuery({terminal.port, "05397FB1", "0001", terminal.address});
+    const auto after = terminal.inbox.next();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->substr(14, 8), "C0EECBC4");
+    listener.close();
+}
+
+} // namespace
+} // namespace vorlanx::txn

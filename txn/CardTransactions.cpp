@@ -1,0 +1,99 @@
+#include "txn/CardTransactions.h"
+
+#include "link/FrameBuilders.h"
+#include "link/FrameLayout.h"
+#include "link/HexText.h"
+#include "txn/TransactionTexts.h"
+
+#include <charconv>
+#include <cstdint>
+#include <optional>
+
+namespace vorlanx::txn {
+
+namespace {
+
+struct Answer {
+    std::string code;
+    std::string line1;
+    std::string line2;
+    std::string line3;
+    std::string line4;
+};
+
+// Reads the answer columns and closes the result: the job's whole use of it.
+Answer readAnswer(QueryResult& result) {
+    Answer answer{result.fieldText("col1"), result.fieldText("col5"), result.fieldText("col6"),
+                  result.fieldText("col7"), result.fieldText("col8")};
+    result.closeQuery();
+    return answer;
+}
+
+std::string replyFrame(std::string_view machineHex, std::string_view resultPrefix, const Answer& answer) {
+    return link::cardReplyFrame(machineHex, cardReplyPayload(resultPrefix, answer.code, answer.line1, answer.line2,
+                                                             answer.line3, answer.line4));
+}
+
+std::optional<std::uint16_t> portOf(std::string_view text) {
+    std::uint16_t port = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (error != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    return port;
+}
+
+} // namespace
+
+CardTransactions::CardTransactions(Database& database, link::DatagramSender& sender, const link::SharedClock& clock,
+                                   link::ResultBox& results, link::DispatchSink& sink)
+    : m_database(database), m_sender(sender), m_clock(clock), m_results(results), m_sink(sink) {}
+
+void CardTransactions::runCardQuery(const link::CardQueryArgs& args) {
+    QueryResult result = m_database.runQuery(cardQueryCommand(args.card, args.machine));
+    if (!result.isOpen())
+        appendResult(cardQueryFailedLine(args.card));
+    // The terminal waits for an answer to every query, so a failed one still gets a reply:
+    // blank display lines and no result code.
+    const Answer answer = readAnswer(result);
+    const auto frame = link::hexToBytes(replyFrame(args.machine, link::frame::kCardQueryResultPrefix, answer));
+    m_sender.sendDatagram(args.address, args.port, frame);
+}
+
+void CardTransactions::runOnlineConsumption(const link::OnlineConsumptionArgs& args) {
+    // Date and time come from one reading of the clock, so a payment at midnight is never
+    // booked with the new date and the old time.
+    const link::ClockTexts now = m_clock.get();
+    QueryResult result =
+        m_database.runQuery(onlineConsumptionCommand(args.card, args.machine, now.date, now.time, args.amount));
+    const Answer answer = readAnswer(result);
+    // No result code means nothing was decided; silence makes the terminal report the payment
+    // again instead of taking it as done.
+    if (answer.code.empty())
+        return;
+    const auto frame = link::hexToBytes(replyFrame(args.machine, link::frame::kOnlinePaymentResultPrefix, answer));
+    m_sender.sendDatagram(args.address, args.port, frame);
+}
+
+void CardTransactions::runOfflineUpload(const link::OfflineUploadArgs& args) {
+    // The line is written first, so the box also lists records the database did not book.
+    appendResult(offlineRecordLine(args.card, args.amount, args.recordTime));
+    QueryResult result =
+        m_database.runQuery(offlineUploadCommand(args.card, args.machine, args.recordTime, args.amount));
+    const std::string booked = result.fieldText(std::size_t{0});
+    result.closeQuery();
+    // The procedure has committed the record when it says "1"; only then may the terminal
+    // delete it from its memory.
+    if (booked != "1")
+        return;
+    const std::optional<std::uint16_t> port = portOf(args.port);
+    if (!port)
+        return;
+    m_sender.sendDatagram(args.address, *port, link::hexToBytes(link::offlineAcknowledgementFrame(args.machine)));
+}
+
+void CardTransactions::appendResult(const std::string& line) {
+    m_results.append(line);
+    m_sink.resultAppended(line, std::nullopt);
+}
+
+} // namespace vorlanx::txn

@@ -1,0 +1,43 @@
+#include "txn/TransactionPool.h"
+
+#include "link/DebugLog.h"
+
+#include <algorithm>
+#include <string>
+#include <thread>
+#include <utility>
+
+namespace vorlanx::txn {
+
+std::size_t TransactionPool::defaultWorkerCount() {
+    return std::max<std::size_t>(std::thread::hardware_concurrency(), 2);
+}
+
+TransactionPool::TransactionPool(CardTransactions& transactions, std::size_t workers, std::size_t capacity)
+    : m_transactions(transactions), m_pool(std::max<std::size_t>(workers, 2), capacity) {}
+
+void TransactionPool::startCardQuery(link::CardQueryArgs args) {
+    post([this, args = std::move(args)] { m_transactions.runCardQuery(args); });
+}
+
+void TransactionPool::startOnlineConsumption(link::OnlineConsumptionArgs args) {
+    post([this, args = std::move(args)] { m_transactions.runOnlineConsumption(args); });
+}
+
+void TransactionPool::startOfflineUpload(link::OfflineUploadArgs args) {
+    post([this, args = std::move(args)] { m_transactions.runOfflineUpload(args); });
+}
+
+void TransactionPool::post(WorkerPool::Job job) {
+    if (m_pool.tryPost(std::move(job))) {
+        m_overflowing.store(false);
+        return;
+    }
+    const std::uint64_t dropped = ++m_dropped;
+    // One line per flood, not one per frame: the engineer needs to know it happened, and the
+    // log must not become the next bottleneck.
+    if (!m_overflowing.exchange(true))
+        link::debugLog("transactions", "queue full, frame dropped (" + std::to_string(dropped) + " so far)");
+}
+
+} // namespace vorlanx::txn

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "link/TransactionJobs.h"
+#include "txn/CardTransactions.h"
+#include "txn/WorkerPool.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace vorlanx::txn {
+
+// Runs the card transactions the dispatcher hands over, each frame its own job answered to its
+// own sender, on a fixed pool of workers. When the queue is full a new frame is dropped and
+// counted: the terminal sends it again after its time-out, by which time the queue has room.
+// Destroy the pool after the listener endpoint has stopped handing it frames; it joins its
+// workers before the transactions and the database go.
+class TransactionPool final : public link::TransactionJobs {
+public:
+    // Several thousand frames: more than every terminal of a large canteen sends in the
+    // seconds a slow database may stall, yet a few megabytes at most.
+    static constexpr std::size_t kQueueCapacity = 10000;
+
+    // One worker per processor, never fewer than 2, so that a slow send or a query never stops
+    // all answers at once. The database itself takes one job at a time.
+    static std::size_t defaultWorkerCount();
+
+    explicit TransactionPool(CardTransactions& transactions, std::size_t workers = defaultWorkerCount(),
+                             std::size_t capacity = kQueueCapacity);
+
+    void startCardQuery(link::CardQueryArgs args) override;
+    void startOnlineConsumption(link::OnlineConsumptionArgs args) override;
+    void startOfflineUpload(link::OfflineUploadArgs args) override;
+
+    // Frames dropped because the queue was full, since the pool was made.
+    std::uint64_t droppedCount() const { return m_dropped.load(); }
+    std::size_t workerCount() const { return m_pool.workerCount(); }
+
+private:
+    void post(WorkerPool::Job job);
+
+    CardTransactions& m_transactions;
+    std::atomic<std::uint64_t> m_dropped{0};
+    std::atomic<bool> m_overflowing{false};
+    WorkerPool m_pool;
+};
+
+} // namespace vorlanx::txn
