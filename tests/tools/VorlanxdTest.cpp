@@ -1,13 +1,19 @@
+#include "link/FrameBuilders.h"
 #include "link/HexText.h"
 #include "link/UdpEndpoint.h"
+#include "txn/BuiltinDatabase.h"
+#include "txn/IniFile.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <filesystem>
 #include <mutex>
 #include <optional>
+#include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,6 +105,17 @@ public:
         return false;
     }
 
+    // Reads lines until every one of `wanted` has come, in any order.
+    bool waitForLines(std::set<std::string> wanted) {
+        while (!wanted.empty()) {
+            const auto line = readLine();
+            if (!line)
+                return false;
+            wanted.erase(*line);
+        }
+        return true;
+    }
+
     // Exit code once the process has ended, or nullopt if it is still running after the limit.
     std::optional<int> exitCode(std::chrono::milliseconds limit = 10s) {
         const auto deadline = Clock::now() + limit;
@@ -160,11 +177,48 @@ public:
             return std::nullopt;
         return m_frames.front();
     }
+    std::optional<std::string> next() {
+        std::unique_lock lock(m_mutex);
+        if (!m_cv.wait_for(lock, 5s, [&] { return m_taken < m_frames.size(); }))
+            return std::nullopt;
+        return m_frames[m_taken++];
+    }
 
 private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
     std::vector<std::string> m_frames;
+    std::size_t m_taken = 0;
+};
+
+// A service directory whose conf.ini selects the built-in database, with two card holders.
+class CanteenDir {
+public:
+    CanteenDir() {
+        std::random_device random;
+        m_path = std::filesystem::temp_directory_path() / ("vorlanxd-canteen-" + std::to_string(random()));
+        std::filesystem::create_directories(m_path);
+        const vorlanx::txn::IniFile conf(m_path / "conf.ini");
+        EXPECT_TRUE(conf.writeValue("sername", "type", "2"));
+        EXPECT_TRUE(conf.writeValue("mssql", "名称", "canteen"));
+        EXPECT_TRUE(db.open((m_path / "canteen.db").string()));
+        EXPECT_TRUE(db.runQuery("INSERT INTO card_holder (hr_code, hr_name, dept_name, hr_phyid, balance_fen, active) "
+                                "VALUES ('0001', '张三', '食堂部', 12345678, 10000, 1),"
+                                "('0002', '李四', '财务部', 87654321, 500, 1)")
+                        .isOpen());
+    }
+    ~CanteenDir() {
+        db.disconnect();
+        std::error_code error;
+        std::filesystem::remove_all(m_path, error);
+    }
+    const std::filesystem::path& path() const { return m_path; }
+    std::string value(const std::string& sql) { return db.runQuery(sql).fieldText(std::size_t{0}); }
+
+    vorlanx::txn::BuiltinDatabase db;
+
+private:
+    std::filesystem::path m_path;
 };
 
 TEST(Vorlanxd, AcknowledgesA74FrameLogsItAndStopsOnSigterm) {
@@ -186,6 +240,48 @@ TEST(Vorlanxd, AcknowledgesA74FrameLogsItAndStopsOnSigterm) {
     ASSERT_GE(before.size(), 2u);
     EXPECT_EQ(before.back(), "[客户]127.0.0.1:" + std::to_string(terminal.localPort()));
     EXPECT_NE(before[before.size() - 2].find("日"), std::string::npos);
+
+    service.terminate();
+    EXPECT_TRUE(service.waitForLine("[操作]端口已关闭"));
+    EXPECT_EQ(service.exitCode(), 0);
+}
+
+TEST(Vorlanxd, AnswersCardsFromTheBuiltinDatabaseThatConfIniSelects) {
+    CanteenDir canteen;
+    const std::uint16_t port = freePort();
+    ASSERT_NE(port, 0);
+    ServiceProcess service({"--port", std::to_string(port), "--dir", canteen.path().string()});
+    ASSERT_TRUE(service.started());
+    ASSERT_TRUE(service.waitForLines({"[状态]A连接成功", "[操作]人事档案数：2", "[操作]端口启动成功"}))
+        << service.errorText();
+
+    Replies replies;
+    vorlanx::link::UdpEndpoint terminal;
+    ASSERT_TRUE(terminal.open(replies.handler()));
+    ASSERT_TRUE(terminal.bindPort("127.0.0.1", 0));
+    const auto send = [&](const std::string& hex) {
+        terminal.sendDatagram("127.0.0.1", port, vorlanx::link::hexToBytes(hex));
+    };
+
+    send(vorlanx::link::buildFrame("0001", "0007", "63", "00BC614E06"));
+    const auto query = replies.next();
+    ASSERT_TRUE(query);
+    EXPECT_EQ(query->substr(0, 22), "FE010001004463D5C5C8FD");
+
+    send(vorlanx::link::buildFrame("0001", "000B", "63", "00BC614E00000000FA"));
+    const auto paid = replies.next();
+    ASSERT_TRUE(paid);
+    EXPECT_EQ(paid->substr(paid->size() - 10, 6), "010100");
+    EXPECT_EQ(canteen.value("SELECT balance_fen FROM card_holder WHERE hr_phyid = 12345678"), "9750");
+
+    const std::string upload = vorlanx::link::buildFrame("0001", "0011", "76", "00BC614E00200508100503000004E2");
+    send(upload);
+    EXPECT_EQ(replies.next(), "FE010001000177644A");
+    send(upload);
+    EXPECT_EQ(replies.next(), "FE010001000177644A");
+    EXPECT_EQ(canteen.value("SELECT count(*) FROM consumption_record WHERE kind = 'offline'"), "1");
+    EXPECT_EQ(canteen.value("SELECT balance_fen FROM card_holder WHERE hr_phyid = 12345678"), "8500");
+    EXPECT_TRUE(service.waitForLine("[结果]离线消费：12345678|12.5元|2020-05-08|10:05:03"));
 
     service.terminate();
     EXPECT_TRUE(service.waitForLine("[操作]端口已关闭"));

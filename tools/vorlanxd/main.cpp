@@ -1,11 +1,19 @@
-// vorlanxd: the service without its window. It listens for terminals, answers them and writes
-// what the window would show to stdout, so it can run under a supervisor or in a test.
+// vorlanxd: the service without its window. It connects to the database conf.ini selects,
+// listens for terminals, answers them and writes what the window would show to stdout, so it
+// can run under a supervisor or in a test.
 
 #include "link/ConsoleSink.h"
 #include "link/FrameDispatcher.h"
 #include "link/OnlineTerminals.h"
 #include "link/ResultBox.h"
+#include "link/SharedClock.h"
 #include "link/UdpEndpoint.h"
+#include "tools/vorlanxd/ConsolePersonnelListener.h"
+#include "txn/CardTransactions.h"
+#include "txn/ConnectionSettingsLoad.h"
+#include "txn/PersonnelSource.h"
+#include "txn/ServiceDatabase.h"
+#include "txn/TransactionPool.h"
 
 #include <charconv>
 #include <chrono>
@@ -98,7 +106,8 @@ int main(int argc, char** argv) {
     if (!options) {
         std::cerr << "usage: vorlanxd [--port N] [--dir DIR]\n"
                      "  --port N   UDP port to listen on, 1 to 65535 (default 3000)\n"
-                     "  --dir DIR  service directory holding conf.ini (default: the executable's directory)\n";
+                     "  --dir DIR  service directory holding conf.ini and the built-in database\n"
+                     "             (default: the executable's directory)\n";
         return 2;
     }
     std::error_code ec;
@@ -113,8 +122,26 @@ int main(int argc, char** argv) {
     link::OnlineTerminals terminals;
     link::ResultBox results;
     link::ConsoleSink sink(std::cout, std::cerr);
+    link::SharedClock clock;
+
+    // The start-up of the window: database settings, connect, then the personnel list.
+    txn::ServiceDatabase database(options->dir);
+    txn::ConnectionSettingsLoad load = txn::readDatabaseSettings(options->dir);
+    if (load.connectNeeded)
+        load.applyConnectResult(database.connectWith(*load.shown));
+    if (load.statusText)
+        sink.status(*load.statusText);
+    if (load.operationText)
+        sink.operation(*load.operationText);
+    ConsolePersonnelListener personnelView(sink);
+    txn::PersonnelSource personnel(database, personnelView);
+    if (load.connected)
+        personnel.loadPersonnelList("");
+
     link::UdpEndpoint listener;
-    link::FrameDispatcher dispatcher(listener, terminals, results, sink);
+    txn::CardTransactions transactions(database, listener, clock, results, sink);
+    txn::TransactionPool pool(transactions);
+    link::FrameDispatcher dispatcher(listener, terminals, results, sink, &pool);
 
     if (!listener.open(dispatcher.handler()) || !listener.bindPort("", options->port)) {
         listener.close();
@@ -125,10 +152,15 @@ int main(int argc, char** argv) {
     }
     sink.operation("端口启动成功");
 
-    // The receive worker does all the work; this thread only waits for the stop request.
-    while (g_stopRequested == 0)
+    // The receive worker and the pool do all the work; this thread keeps the clock that
+    // payments are booked with and waits for the stop request.
+    while (g_stopRequested == 0) {
+        clock.tick();
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 
+    // The socket closes first, so no frame reaches the pool while it winds down; the pool then
+    // finishes the jobs in hand and joins its workers before the database goes.
     listener.close();
     sink.operation("端口已关闭");
     return 0;
