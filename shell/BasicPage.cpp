@@ -12,13 +12,6 @@
 
 namespace vorlanx::shell {
 
-namespace {
-QRadioButton* makeRadio(const char* name, const QString& caption, QWidget* parent) {
-    auto* r = new QRadioButton(caption, parent);
-    r->setObjectName(QString::fromUtf8(name));
-    return r;
-}
-} // namespace
 
 BasicPage::BasicPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("基础参数"));

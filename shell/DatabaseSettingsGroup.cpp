@@ -16,13 +16,6 @@
 
 namespace vorlanx::shell {
 
-namespace {
-QCheckBox* makeCheck(const char* name, const QString& caption, QWidget* parent) {
-    auto* c = new QCheckBox(caption, parent);
-    c->setObjectName(QString::fromUtf8(name));
-    return c;
-}
-} // namespace
 
 DatabaseSettingsGroup::DatabaseSettingsGroup(ServiceContext& context, StatusPanels& status, QWidget* parent)
     : QGroupBox(parent), m_context(context), m_status(status) {

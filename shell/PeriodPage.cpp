@@ -30,11 +30,6 @@ constexpr PeriodSpec kSpecs[PeriodPage::kPeriods] = {
     {"选择框_夜时间", "编辑框夜A", "19:01:01", "编辑框夜B", "23:59:59", "选择框_夜宵金额", "编辑框_金额4", "夜宵"},
 };
 
-QCheckBox* makeCheck(const char* name, const QString& caption, QWidget* parent) {
-    auto* c = new QCheckBox(caption, parent);
-    c->setObjectName(QString::fromUtf8(name));
-    return c;
-}
 } // namespace
 
 PeriodPage::PeriodPage(QWidget* parent) : QWidget(parent) {

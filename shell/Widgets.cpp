@@ -1,10 +1,12 @@
 #include "shell/Widgets.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QTreeWidget>
 
@@ -29,6 +31,18 @@ QLineEdit* makeAddressEdit(const char* name, const QString& text, QWidget* paren
         QStringLiteral("^((25[0-5]|2[0-4]\\d|1?\\d?\\d)?\\.){0,3}(25[0-5]|2[0-4]\\d|1?\\d?\\d)?$"));
     e->setValidator(new QRegularExpressionValidator(pattern, e));
     return e;
+}
+
+QCheckBox* makeCheck(const char* name, const QString& caption, QWidget* parent) {
+    auto* c = new QCheckBox(caption, parent);
+    c->setObjectName(QString::fromUtf8(name));
+    return c;
+}
+
+QRadioButton* makeRadio(const char* name, const QString& caption, QWidget* parent) {
+    auto* r = new QRadioButton(caption, parent);
+    r->setObjectName(QString::fromUtf8(name));
+    return r;
 }
 
 QLabel* makeLabel(const QString& text, QWidget* parent, const char* name) {

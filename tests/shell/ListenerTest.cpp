@@ -16,18 +16,6 @@ using vorlanx::shell::MainWindow;
 using vorlanx::shell::MessageBox;
 using vorlanx::shell::StatusPanels;
 
-namespace {
-// A port that was free a moment ago: bind port 0, read what the OS gave, release it.
-quint16 freePort() {
-    UdpEndpoint probe;
-    probe.open({});
-    probe.bindPort("", 0);
-    const auto port = probe.localPort();
-    probe.close();
-    return port;
-}
-} // namespace
-
 class ListenerTest : public QObject {
     Q_OBJECT
 
@@ -68,7 +56,7 @@ private slots:
     }
 
     void startStopStartOnAFreePort() {
-        const quint16 port = freePort();
+        const quint16 port = freeUdpPort();
         m_port->setText(QString::number(port));
         QTest::mouseClick(m_start, Qt::LeftButton);
         QCOMPARE(operation(), QStringLiteral("端口启动成功"));
@@ -81,7 +69,7 @@ private slots:
         QVERIFY(!m_service->listener.isOpen());
 
         // The second start reads the box again and opens a new socket on the new port.
-        const quint16 second = freePort();
+        const quint16 second = freeUdpPort();
         m_port->setText(QString::number(second));
         QTest::mouseClick(m_start, Qt::LeftButton);
         QCOMPARE(operation(), QStringLiteral("端口启动成功"));
@@ -128,7 +116,7 @@ private slots:
     }
 
     void datagramBecomesAThreeLineClientEntry() {
-        m_port->setText(QString::number(freePort()));
+        m_port->setText(QString::number(freeUdpPort()));
         QTest::mouseClick(m_start, Qt::LeftButton);
         QCOMPARE(operation(), QStringLiteral("端口启动成功"));
 
@@ -148,7 +136,7 @@ private slots:
     }
 
     void closingTheWindowClosesTheSocket() {
-        m_port->setText(QString::number(freePort()));
+        m_port->setText(QString::number(freeUdpPort()));
         QTest::mouseClick(m_start, Qt::LeftButton);
         QVERIFY(m_service->listener.isOpen());
         delete m_window;

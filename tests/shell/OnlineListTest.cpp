@@ -72,11 +72,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_window));
         m_online = m_window->findChild<QTreeWidget*>(QStringLiteral("超级列表框1"));
         // The start button refuses port 0, so find a free port first.
-        UdpEndpoint probe;
-        probe.open({});
-        probe.bindPort("", 0);
-        m_port = probe.localPort();
-        probe.close();
+        m_port = freeUdpPort();
         m_window->findChild<QLineEdit*>(QStringLiteral("编辑框_端口1"))->setText(QString::number(m_port));
         QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("按钮_监听")), Qt::LeftButton);
         QCOMPARE(m_window->status().panel(StatusPanels::kOperation), QStringLiteral("端口启动成功"));
