@@ -1,0 +1,212 @@
+#include "tools/vorlanx-termsim/Simulator.h"
+
+#include "tools/vorlanx-termsim/HostileDatagrams.h"
+#include "tools/vorlanx-termsim/SimulatedTerminal.h"
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace vorlanx::tools {
+
+namespace {
+
+using Clock = SimulatedTerminal::Clock;
+
+// The terminals' source address: 127.0.0.2, 127.0.0.3, ... so that every terminal is its own
+// entry in the service's online list, as on a canteen network. Loopback only.
+std::string terminalAddress(int index) {
+    const int n = index + 2;
+    return "127." + std::to_string(n / 65536 % 256) + "." + std::to_string(n / 256 % 256) + "." +
+           std::to_string(n % 256);
+}
+
+bool onLoopback(std::uint32_t networkOrder) {
+    return (reinterpret_cast<const std::uint8_t*>(&networkOrder)[0]) == 127;
+}
+
+} // namespace
+
+Simulator::Simulator(SimulatorOptions options) : m_options(std::move(options)) {}
+
+unsigned Simulator::threadCount(const SimulatorOptions& options) {
+    if (options.threads > 0)
+        return std::min<unsigned>(options.threads, static_cast<unsigned>(std::max(1, options.terminals)));
+    const unsigned machine = std::max(1U, std::thread::hardware_concurrency());
+    return std::clamp<unsigned>(static_cast<unsigned>(options.terminals) / 16 + 1, 1, std::min(machine, 4U));
+}
+
+bool Simulator::takeRequest() {
+    if (m_stop)
+        return false;
+    if (m_options.count == 0)
+        return true;
+    return m_started.fetch_add(1) < m_options.count;
+}
+
+SimulatorReport Simulator::run() {
+    SimulatorReport total;
+    std::uint32_t service = 0;
+    if (!TerminalSocket::parseAddress(m_options.serviceAddress, service)) {
+        total.error = "not an IPv4 address: " + m_options.serviceAddress;
+        return total;
+    }
+    if (m_options.terminals < 1 || m_options.firstMachine + static_cast<unsigned>(m_options.terminals) - 1 > 65535) {
+        total.error = "terminals and machine numbers must fit 1 to 65535";
+        return total;
+    }
+    if (m_options.cards.empty()) {
+        total.error = "no card numbers to use";
+        return total;
+    }
+    const bool distinct = m_options.distinctAddresses && onLoopback(service);
+    std::vector<std::unique_ptr<SimulatedTerminal>> terminals;
+    std::mt19937_64 stagger(m_options.seed);
+    const auto start = Clock::now();
+    for (int i = 0; i < m_options.terminals; ++i) {
+        // Keep-alives are spread over the period so that a fleet does not beat in step.
+        const auto offset =
+            m_options.heartbeat.count() > 0
+                ? std::chrono::milliseconds(stagger() % static_cast<std::uint64_t>(m_options.heartbeat.count()))
+                : std::chrono::milliseconds(0);
+        auto t = std::make_unique<SimulatedTerminal>(
+            m_options, static_cast<std::uint16_t>(m_options.firstMachine + static_cast<unsigned>(i)), service,
+            start + offset);
+        const std::string address = distinct ? terminalAddress(i) : (onLoopback(service) ? "127.0.0.1" : "");
+        if (!t->bind(address)) {
+            total.error = t->error();
+            return total;
+        }
+        terminals.push_back(std::move(t));
+    }
+
+    const unsigned threads = threadCount(m_options);
+    std::vector<SimulatedTerminal*> all;
+    for (auto& t : terminals)
+        all.push_back(t.get());
+    std::vector<SimulatorReport> reports(threads);
+    {
+        std::vector<std::jthread> workers;
+        std::size_t first = 0;
+        for (unsigned w = 0; w < threads; ++w) {
+            const std::size_t share = all.size() / threads + (w < all.size() % threads ? 1 : 0);
+            workers.emplace_back(
+                [this, w, first, share, &all, &reports] { runWorker(w, all.data() + first, share, reports[w]); });
+            first += share;
+        }
+    } // the workers are joined here
+    for (const auto& r : reports)
+        total.merge(r);
+    return total;
+}
+
+void Simulator::runWorker(std::size_t index, SimulatedTerminal* const* terminals, std::size_t count,
+                          SimulatorReport& report) {
+    const SimulatorOptions& o = m_options;
+    std::mt19937_64 random(o.seed * 1000003 + index);
+    HostileDatagrams hostile(o.seed * 7919 + index);
+    const unsigned mixSum = o.mix[0] + o.mix[1] + o.mix[2];
+    std::discrete_distribution<int> kindOf(o.mix.begin(), o.mix.end());
+    std::uniform_int_distribution<std::size_t> cardOf(0, o.cards.size() - 1);
+    std::uniform_int_distribution<std::uint32_t> amountOf(o.amountMinFen, std::max(o.amountMinFen, o.amountMaxFen));
+    std::uniform_real_distribution<double> share(0, 1);
+
+    const double seconds = o.durationSeconds > 0 ? o.durationSeconds : (o.count > 0 ? 0 : 10);
+    const auto start = Clock::now();
+    const auto stopAt =
+        seconds > 0 ? start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds))
+                    : Clock::time_point::max();
+    const unsigned threads = threadCount(o);
+    const bool openLoop = o.rate > 0;
+    const auto interval =
+        openLoop ? std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(threads / o.rate))
+                 : Clock::duration::zero();
+    // Open loop: the threads' schedules interleave instead of firing together.
+    auto nextSlot = start + interval * static_cast<long>(index) / static_cast<long>(threads);
+    std::size_t roundRobin = 0;
+    auto lastAnswer = start;
+    std::uint64_t answeredBefore = 0;
+
+    std::vector<const TerminalSocket*> sockets;
+    for (std::size_t i = 0; i < count; ++i)
+        sockets.push_back(&terminals[i]->socket());
+    std::unique_ptr<bool[]> ready(new bool[count]());
+
+    auto startOne = [&](SimulatedTerminal& t, Clock::time_point origin, Clock::time_point now) {
+        // A share of the sends are hostile datagrams in place of a request.
+        for (int n = 0; n < 8 && o.garbage > 0 && share(random) < o.garbage; ++n)
+            t.sendGarbage(hostile.next(t.machine()), report);
+        t.start(static_cast<RequestKind>(kindOf(random)), o.cards[cardOf(random)], amountOf(random), origin, now,
+                report);
+    };
+
+    bool producing = true;
+    for (;;) {
+        auto now = Clock::now();
+        if (producing && (now >= stopAt || m_stop))
+            producing = false;
+        if (producing && mixSum > 0) {
+            if (!openLoop) {
+                for (std::size_t i = 0; i < count && producing; ++i) {
+                    if (!terminals[i]->idle())
+                        continue;
+                    if (!takeRequest()) {
+                        producing = false;
+                        break;
+                    }
+                    startOne(*terminals[i], now, now);
+                }
+            } else {
+                while (producing && nextSlot <= now) {
+                    SimulatedTerminal* free = nullptr;
+                    for (std::size_t n = 0; n < count && !free; ++n) {
+                        SimulatedTerminal* t = terminals[(roundRobin + n) % count];
+                        if (t->idle()) {
+                            free = t;
+                            roundRobin = (roundRobin + n + 1) % count;
+                        }
+                    }
+                    // Every terminal busy: the slot waits and its delay counts as latency.
+                    if (!free)
+                        break;
+                    if (!takeRequest()) {
+                        producing = false;
+                        break;
+                    }
+                    startOne(*free, nextSlot, now);
+                    nextSlot += interval;
+                }
+            }
+        }
+        bool allIdle = true;
+        auto deadline =
+            producing ? std::min(stopAt, now + std::chrono::milliseconds(20)) : now + std::chrono::milliseconds(20);
+        if (producing && openLoop)
+            deadline = std::min(deadline, nextSlot);
+        for (std::size_t i = 0; i < count; ++i) {
+            allIdle = allIdle && terminals[i]->idle();
+            deadline = std::min(deadline, terminals[i]->nextDeadline(producing));
+        }
+        if (!producing && allIdle)
+            break;
+        const long wait =
+            static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(deadline - now).count());
+        waitReadable(sockets, std::span(ready.get(), count), wait);
+        now = Clock::now();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (ready[i])
+                terminals[i]->receiveAll(now, report, random);
+        }
+        if (report.answered != answeredBefore) {
+            answeredBefore = report.answered;
+            lastAnswer = now;
+        }
+        for (std::size_t i = 0; i < count; ++i)
+            terminals[i]->onTimers(now, report, producing);
+    }
+    report.seconds = std::chrono::duration<double>(lastAnswer - start).count();
+}
+
+} // namespace vorlanx::tools
