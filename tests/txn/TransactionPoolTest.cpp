@@ -76,11 +76,6 @@ protected:
     std::uint16_t port = 0;
 };
 
-TEST_F(Service, PoolIsSizedToTheMachineWithAtLeastTwoWorkers) {
-    EXPECT_GE(pool.workerCount(), 2u);
-    EXPECT_GE(pool.workerCount(), std::thread::hardware_concurrency());
-}
-
 TEST_F(Service, TwoTerminalsQueryingAtOnceEachGetTheirOwnCard) {
     FakeTerminal first("127.0.0.1");
     FakeTerminal second("127.0.0.2");
