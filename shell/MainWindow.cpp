@@ -5,11 +5,13 @@
 #include "shell/BasicPage.h"
 #include "shell/DataConfigPage.h"
 #include "shell/DatabaseSettingsGroup.h"
+#include "shell/ListMenu.h"
 #include "shell/ListenerGroup.h"
 #include "shell/PeriodPage.h"
 #include "shell/ServiceBridge.h"
 #include "shell/ServiceContext.h"
 #include "shell/StatusPanels.h"
+#include "shell/TerminalLists.h"
 #include "shell/WhitelistPage.h"
 #include "shell/Widgets.h"
 #include "txn/PeriodSettings.h"
@@ -149,17 +151,11 @@ void MainWindow::buildLayout() {
 }
 
 void MainWindow::buildMenus() {
-    m_deviceMenu = new QMenu(QStringLiteral("设备"), this);
-    m_deviceMenu->setObjectName(QStringLiteral("设备"));
-    m_deviceMenu->addAction(QStringLiteral("添加设备"));
-    m_deviceMenu->addAction(QStringLiteral("清空列表"));
-    m_listMenu = new QMenu(QStringLiteral("名单"), this);
-    m_listMenu->setObjectName(QStringLiteral("名单"));
-    m_listMenu->addAction(QStringLiteral("刷新名单"));
-    m_paramMenu = new QMenu(QStringLiteral("参数"), this);
-    m_paramMenu->setObjectName(QStringLiteral("参数"));
-    m_paramMenu->addAction(QStringLiteral("删除选中"));
-    m_paramMenu->addAction(QStringLiteral("删除全部"));
+    m_terminalLists = new TerminalLists({m_onlineList, m_dataPage->terminals, m_sendAddress, m_sendPort,
+                                         m_sendMachine, m_pages},
+                                        [this] { clearOnlineList(); }, this);
+    m_listMenu = new ListMenu(QStringLiteral("名单"), m_whitelistPage->personnel, this);
+    m_listMenu->addItem(QStringLiteral("刷新名单"), true);
 }
 
 void MainWindow::windowCreated() {

@@ -11,7 +11,6 @@
 #include <QMainWindow>
 
 class QLineEdit;
-class QMenu;
 class QTabWidget;
 class QTimer;
 class QTreeWidget;
@@ -21,11 +20,13 @@ namespace vorlanx::shell {
 class AppendBox;
 class BasicPage;
 class DataConfigPage;
+class ListMenu;
 class ListenerGroup;
 class PeriodPage;
 class ServiceBridge;
 struct ServiceContext;
 class StatusPanels;
+class TerminalLists;
 class WhitelistPage;
 
 // The service's one window: the online terminal list, the listener and send-target groups,
@@ -78,9 +79,8 @@ private:
     AppendBox* m_log = nullptr;
     QTimer* m_clockTimer = nullptr;
     QTimer* m_logTimer = nullptr;
-    QMenu* m_deviceMenu = nullptr;
-    QMenu* m_paramMenu = nullptr;
-    QMenu* m_listMenu = nullptr;
+    TerminalLists* m_terminalLists = nullptr;
+    ListMenu* m_listMenu = nullptr;
 };
 
 } // namespace vorlanx::shell
