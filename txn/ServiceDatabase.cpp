@@ -1,7 +1,10 @@
 #include "txn/ServiceDatabase.h"
 
-#include "txn/BuiltinDatabase.h"
+#include "link/DebugLog.h"
 #include "txn/OdbcDatabase.h"
+#if VORLANX_BUILTIN_DATABASE
+#include "txn/BuiltinDatabase.h"
+#endif
 
 #include <mutex>
 #include <utility>
@@ -19,9 +22,13 @@ bool ServiceDatabase::connectWith(const ConnectionSettings& settings) {
         ok = next->connect(settings.server, settings.name, settings.user, settings.password);
         break;
     case DatabaseKind::Builtin: {
+#if VORLANX_BUILTIN_DATABASE
         auto builtin = std::make_unique<BuiltinDatabase>();
         ok = builtin->open(builtinDatabaseFile(m_serviceDir, settings.name).string());
         next = std::move(builtin);
+#else
+        link::debugLog("database", "this build has no built-in database");
+#endif
         break;
     }
     case DatabaseKind::None:
