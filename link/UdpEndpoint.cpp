@@ -33,17 +33,38 @@ using SockLen = socklen_t;
 // A receive wakes at least this often to see a stop request, even when nothing arrives.
 constexpr int kReceiveTimeoutMs = 200;
 
+#ifdef _WIN32
+// The system's text for a Winsock code, as UTF-8 and without the line break FormatMessage ends it
+// with; the debug log is UTF-8 whatever the ANSI code page of the machine.
+std::string systemMessage(int code) {
+    wchar_t* text = nullptr;
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message;
+    if (length > 0 && text != nullptr) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+        if (bytes > 0) {
+            message.resize(static_cast<std::size_t>(bytes));
+            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), bytes, nullptr, nullptr);
+        }
+    }
+    if (text != nullptr)
+        LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
+    return message;
+}
+#endif
+
 // The one place where the platform's socket errors become text for the debug log.
 std::string lastSocketError() {
 #ifdef _WIN32
     const int code = WSAGetLastError();
-    char text[256] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(code), 0,
-                   text, sizeof text, nullptr);
-    return "WSA error " + std::to_string(code) + " " + text;
+    return "WSA error " + std::to_string(code) + ": " + systemMessage(code);
 #else
     const int code = errno;
-    return "errno " + std::to_string(code) + " " + std::strerror(code);
+    return "errno " + std::to_string(code) + ": " + std::strerror(code);
 #endif
 }
 
@@ -68,7 +89,7 @@ bool startSocketLayer() {
     WSADATA data;
     const int rc = WSAStartup(MAKEWORD(2, 2), &data);
     if (rc != 0) {
-        debugLog("UdpEndpoint", "WSAStartup failed: " + std::to_string(rc));
+        debugLog("UdpEndpoint", "WSAStartup: WSA error " + std::to_string(rc) + ": " + systemMessage(rc));
         return false;
     }
 #endif
@@ -116,7 +137,14 @@ void setReceiveOptions(UdpEndpoint::SocketHandle s) {
 #endif
     BOOL report = FALSE;
     DWORD unused = 0;
-    WSAIoctl(s, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &unused, nullptr, nullptr);
+    if (WSAIoctl(s, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &unused, nullptr, nullptr) != 0)
+        debugLog("UdpEndpoint", "SIO_UDP_CONNRESET: " + lastSocketError());
+    // Windows lets a second program bind a port that is in use when it asks for SO_REUSEADDR, and
+    // then hands it the terminals' datagrams; the listening port stays ours alone.
+    const BOOL exclusive = TRUE;
+    if (setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive), sizeof exclusive) !=
+        0)
+        debugLog("UdpEndpoint", "SO_EXCLUSIVEADDRUSE: " + lastSocketError());
 #endif
 }
 

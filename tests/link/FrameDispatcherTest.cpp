@@ -1,5 +1,6 @@
 #include "link/FrameDispatcher.h"
 #include "link/HexText.h"
+#include "tests/WineHost.h"
 
 #include <gtest/gtest.h>
 
@@ -248,6 +249,8 @@ TEST_F(Dispatching, EmptyDatagramIsLoggedWithoutARow) {
 }
 
 TEST_F(Dispatching, NeighbouringAddressesGetTheirOwnRows) {
+    if (vorlanx::test::runningUnderWine())
+        GTEST_SKIP() << "Wine binds a UDP socket on 127.0.0.10 to the whole loopback interface: it sends as 127.0.0.1";
     FakeTerminal other("127.0.0.10");
     send(other, "FE010002000111E460");
     send(terminal, "FE010001000111E460");
