@@ -100,12 +100,6 @@ bool startDetached(const std::filesystem::path& script) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::filesystem::path ownProgram() {
-    std::error_code error;
-    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : program;
-}
-
 std::vector<std::string> ownArguments() {
     std::ifstream in("/proc/self/cmdline", std::ios::binary);
     const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -123,6 +117,26 @@ std::vector<std::string> ownArguments() {
     return arguments;
 }
 #else
+// Paths cross the Win32 calls as UTF-16, which holds every directory name whatever the ANSI code
+// page; only the text of Restart.bat is in that code page, the bytes cmd reads it in.
+std::string ansiText(const std::wstring& wide) {
+    if (wide.empty())
+        return {};
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return {};
+    std::string text(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), bytes, nullptr, nullptr);
+    return text;
+}
+
+// A path for the debug log, which is UTF-8 text on every platform.
+std::string pathText(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 // The 8.3 form keeps blanks out of the start line. A short form can be longer than the long
 // one, so the buffer is sized by asking first.
 std::string shortPathOf(const std::string& path) {
@@ -135,20 +149,6 @@ std::string shortPathOf(const std::string& path) {
         return {};
     buffer.resize(length);
     return buffer;
-}
-
-std::filesystem::path ownProgram() {
-    std::string buffer(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0)
-            return {};
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            return std::filesystem::path(buffer);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
 }
 #endif
 
@@ -189,32 +189,46 @@ void endProcessNow() {
     std::_Exit(0);
 }
 
+std::filesystem::path ownProgram() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return {};
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return std::filesystem::path(buffer);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
 bool restartProgram(const std::filesystem::path& program, const std::vector<std::string>& /*arguments*/,
                     std::optional<int> delaySeconds, const EndProcessFunction& endProcess) {
     if (!isExistingFile(program))
         return false;
-    const std::string programPath = program.string();
+    const std::string programPath = ansiText(program.wstring());
     std::string launchPath = shortPathOf(programPath);
     if (launchPath.find_first_not_of(' ') == std::string::npos)
         launchPath = programPath;
     const std::filesystem::path script = program.parent_path() / "Restart.bat";
     if (!writeScript(script, restartBatchText(restartDelay(delaySeconds), launchPath))) {
-        link::debugLog("restart", "cannot write " + script.string());
+        link::debugLog("restart", "cannot write " + pathText(script));
         return false;
     }
 
     // The script runs in the executable's directory, where its "del Restart.bat" finds itself
     // whatever directory the service was started from. The quotes keep a path with blanks whole.
-    std::string commandLine = "\"" + script.string() + "\"";
-    const std::string directory = program.parent_path().string();
-    STARTUPINFOA startup{};
+    std::wstring commandLine = L"\"" + script.wstring() + L"\"";
+    const std::wstring directory = program.parent_path().wstring();
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
                         &process)) {
-        link::debugLog("restart", "cannot start " + commandLine + ", error " + std::to_string(GetLastError()));
+        link::debugLog("restart", "cannot start " + pathText(script) + ", error " + std::to_string(GetLastError()));
         return false;
     }
     WaitForInputIdle(process.hProcess, 1000);
@@ -229,6 +243,12 @@ bool restartSelf(std::optional<int> delaySeconds, const EndProcessFunction& endP
     return restartProgram(ownProgram(), {}, delaySeconds, endProcess);
 }
 #else
+std::filesystem::path ownProgram() {
+    std::error_code error;
+    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : program;
+}
+
 void endProcessNow() {
     _exit(0);
 }

@@ -40,6 +40,10 @@ using EndProcessFunction = std::function<void()>;
 bool restartProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                     std::optional<int> delaySeconds, const EndProcessFunction& endProcess);
 
+// This process's executable (GetModuleFileNameW on Windows, /proc/self/exe elsewhere); its
+// directory is the service directory. Empty when the system cannot say.
+std::filesystem::path ownProgram();
+
 // restartProgram for this process's own executable (outside Windows with this process's own
 // command-line arguments, so that vorlanxd keeps its --port and --dir). With the default endProcess it returns only
 // when the restart could not be handed over.

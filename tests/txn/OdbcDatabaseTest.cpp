@@ -20,6 +20,14 @@
 namespace vorlanx::txn {
 namespace {
 
+#ifdef _WIN32
+// Windows has no SQLite ODBC driver unless one is installed (Wine has none): the connect to the
+// unregistered driver fails cleanly, and the tests that need it skip.
+constexpr bool kDriverMayBeMissing = true;
+#else
+constexpr bool kDriverMayBeMissing = false;
+#endif
+
 // The SQLite ODBC driver behind the real unixODBC driver manager: the same ODBC calls that reach
 // SQL Server through FreeTDS, against a database that can exist on this machine.
 class OdbcDatabaseTest : public ::testing::Test {
@@ -29,7 +37,11 @@ protected:
                  ("vorlanx-odbc-" + std::to_string(std::random_device{}()) + "-" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db");
         std::filesystem::remove(m_file);
-        ASSERT_TRUE(m_db.connect("", m_file.string(), "", "")) << "SQLite3 ODBC driver not registered?";
+        if (!m_db.connect("", m_file.string(), "", "")) {
+            if (kDriverMayBeMissing)
+                GTEST_SKIP() << "SQLite3 ODBC Driver not registered on this machine";
+            FAIL() << "SQLite3 ODBC driver not registered?";
+        }
     }
     void TearDown() override {
         m_db.disconnect();
