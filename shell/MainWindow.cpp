@@ -47,7 +47,12 @@ MainWindow::MainWindow(ServiceContext& context, QWidget* parent)
     buildLayout();
     buildMenus();
 
-    m_dispatcher = std::make_unique<link::FrameDispatcher>(m_listener, m_terminals, m_resultBox, *m_bridge);
+    m_transactions =
+        std::make_unique<txn::CardTransactions>(m_context.database, m_listener, m_clock, m_resultBox, *m_bridge);
+    m_pool = std::make_unique<txn::TransactionPool>(*m_transactions);
+    m_personnel = std::make_unique<txn::PersonnelSource>(m_context.database, *m_bridge);
+    m_dispatcher =
+        std::make_unique<link::FrameDispatcher>(m_listener, m_terminals, m_resultBox, *m_bridge, m_pool.get());
     connectBridge();
 
     m_clockTimer = new QTimer(this);
@@ -155,7 +160,8 @@ void MainWindow::buildMenus() {
                                          m_sendMachine, m_pages},
                                         [this] { clearOnlineList(); }, this);
     m_listMenu = new ListMenu(QStringLiteral("名单"), m_whitelistPage->personnel, this);
-    m_listMenu->addItem(QStringLiteral("刷新名单"), true);
+    connect(m_listMenu->addItem(QStringLiteral("刷新名单"), true), &QAction::triggered, this,
+            &MainWindow::refreshPersonnel);
 }
 
 void MainWindow::windowCreated() {
@@ -165,6 +171,7 @@ void MainWindow::windowCreated() {
     m_basicPage->setTime->setChecked(true);
     loadPeriods();
     DatabaseSettingsGroup::Hooks hooks;
+    hooks.connectedAtStartup = [this] { m_personnel->loadPersonnelList(m_sendMachine->text().toStdString()); };
     hooks.restart = [this] {
         close();
         if (m_context.restart)
@@ -217,8 +224,25 @@ void MainWindow::connectBridge() {
         if (successCount)
             m_listenerGroup->successCount()->setText(QString::number(*successCount));
     };
+    auto* personnel = m_whitelistPage->personnel;
+    QLabel* count = m_listenerGroup->whitelistCount();
+    views.personnelRefreshStarted = [this, personnel, count](const QString& operationText) {
+        count->setText(QStringLiteral("0"));
+        personnel->clear();
+        m_status->setPanel(StatusPanels::kOperation, operationText);
+    };
+    views.personnelListCleared = [personnel] { personnel->clear(); };
+    views.personnelRowAdded = [personnel, count](const QStringList& row, const QString& countText) {
+        new QTreeWidgetItem(personnel, row);
+        count->setText(countText);
+    };
+    views.personnelListLoaded = [this](const QString& operationText) {
+        m_status->setPanel(StatusPanels::kOperation, operationText);
+    };
     m_bridge->setViews(std::move(views));
 }
+
+void MainWindow::refreshPersonnel() { m_personnel->refreshPersonnelList(m_sendMachine->text().toStdString()); }
 
 void MainWindow::clearOnlineList() {
     // Rows still on their way from an earlier listening run land first, then all go together.

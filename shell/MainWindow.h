@@ -5,6 +5,9 @@
 #include "link/ResultBox.h"
 #include "link/SharedClock.h"
 #include "link/UdpEndpoint.h"
+#include "txn/CardTransactions.h"
+#include "txn/PersonnelSource.h"
+#include "txn/TransactionPool.h"
 
 #include <memory>
 
@@ -44,6 +47,7 @@ public:
     static QString firstLocalAddress();
 
     ServiceBridge& bridge() { return *m_bridge; }
+    txn::PersonnelSource& personnel() { return *m_personnel; }
     ListenerGroup& listenerGroup() { return *m_listenerGroup; }
     StatusPanels& status() { return *m_status; }
     AppendBox& log() { return *m_log; }
@@ -56,6 +60,7 @@ private:
     void loadPeriods();
     void connectBridge();
     void clearOnlineList();
+    void refreshPersonnel();
 
     ServiceContext& m_context;
     link::UdpEndpoint& m_listener;
@@ -63,6 +68,11 @@ private:
     ServiceBridge* m_bridge;
     link::OnlineTerminals m_terminals;
     link::ResultBox m_resultBox;
+    // Declared in the order they are built; destroyed in reverse, the pool's workers before the
+    // transactions they run.
+    std::unique_ptr<txn::CardTransactions> m_transactions;
+    std::unique_ptr<txn::TransactionPool> m_pool;
+    std::unique_ptr<txn::PersonnelSource> m_personnel;
     std::unique_ptr<link::FrameDispatcher> m_dispatcher;
     StatusPanels* m_status;
     QTreeWidget* m_onlineList = nullptr;

@@ -78,4 +78,34 @@ void ServiceBridge::resultAppended(const std::string& text, std::optional<std::s
     });
 }
 
+void ServiceBridge::personnelRefreshStarted(const std::string& operationText) {
+    postAction([this, t = QString::fromStdString(operationText)] {
+        if (m_views.personnelRefreshStarted)
+            m_views.personnelRefreshStarted(t);
+    });
+}
+
+void ServiceBridge::personnelListCleared() {
+    postAction([this] {
+        if (m_views.personnelListCleared)
+            m_views.personnelListCleared();
+    });
+}
+
+void ServiceBridge::personnelRowAdded(const txn::PersonnelRow& row, const std::string& countText) {
+    QStringList cells{QString::fromStdString(row.code), QString::fromStdString(row.name),
+                      QString::fromStdString(row.department), QString::fromStdString(row.card)};
+    postAction([this, cells = std::move(cells), c = QString::fromStdString(countText)] {
+        if (m_views.personnelRowAdded)
+            m_views.personnelRowAdded(cells, c);
+    });
+}
+
+void ServiceBridge::personnelListLoaded(std::size_t, const std::string& operationText) {
+    postAction([this, t = QString::fromStdString(operationText)] {
+        if (m_views.personnelListLoaded)
+            m_views.personnelListLoaded(t);
+    });
+}
+
 } // namespace vorlanx::shell

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/DispatchSink.h"
+#include "txn/PersonnelListener.h"
 
 #include <QObject>
 #include <QString>
@@ -16,7 +17,7 @@ namespace vorlanx::shell {
 // values from any thread; the bridge applies them on the UI thread in the order they were
 // reported. Log texts that arrive back to back are joined into one append, so that a flood of
 // datagrams costs the window one update per batch, not one per datagram.
-class ServiceBridge : public QObject, public link::DispatchSink {
+class ServiceBridge : public QObject, public link::DispatchSink, public txn::PersonnelListener {
 public:
     // What the window does with each report, always called on the UI thread.
     struct Views {
@@ -26,6 +27,10 @@ public:
             terminalAdded;
         std::function<void(const QString& address, const QString& statusText)> terminalRemoved;
         std::function<void(const QString& text, std::optional<std::size_t> successCount)> resultAppended;
+        std::function<void(const QString& operationText)> personnelRefreshStarted;
+        std::function<void()> personnelListCleared;
+        std::function<void(const QStringList& row, const QString& countText)> personnelRowAdded;
+        std::function<void(const QString& operationText)> personnelListLoaded;
     };
 
     explicit ServiceBridge(QObject* parent = nullptr);
@@ -46,6 +51,12 @@ public:
                        const std::string& totalText) override;
     void terminalRemoved(const std::string& address, const std::string& statusText) override;
     void resultAppended(const std::string& text, std::optional<std::size_t> successCount) override;
+
+    // Reports of the personnel load, from its worker.
+    void personnelRefreshStarted(const std::string& operationText) override;
+    void personnelListCleared() override;
+    void personnelRowAdded(const txn::PersonnelRow& row, const std::string& countText) override;
+    void personnelListLoaded(std::size_t count, const std::string& operationText) override;
 
 private:
     struct Event {

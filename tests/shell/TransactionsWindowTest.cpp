@@ -1,0 +1,134 @@
+#include "link/FrameChecksum.h"
+#include "link/Gbk.h"
+#include "link/HexText.h"
+#include "shell/AppendBox.h"
+#include "shell/ListMenu.h"
+#include "shell/MainWindow.h"
+#include "shell/StatusPanels.h"
+#include "txn/BuiltinDatabaseAdmin.h"
+#include "txn/TransactionTexts.h"
+#include "TestService.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+
+using vorlanx::shell::ListMenu;
+using vorlanx::shell::MainWindow;
+using vorlanx::shell::StatusPanels;
+
+namespace {
+
+// A terminal on its own socket that keeps the hex text of every reply.
+class Terminal {
+public:
+    Terminal() {
+        m_socket.open([this](const std::string&, std::uint16_t, std::span<const std::uint8_t> data) {
+            std::lock_guard lock(m_mutex);
+            m_replies.push_back(vorlanx::link::bytesToHex(data));
+            m_cv.notify_all();
+        });
+        m_socket.bindPort("127.0.0.1", 0);
+    }
+    void send(quint16 port, const std::string& hex) {
+        m_socket.sendDatagram("127.0.0.1", port, vorlanx::link::hexToBytes(hex));
+    }
+    std::string reply() {
+        std::unique_lock lock(m_mutex);
+        m_cv.wait_for(lock, std::chrono::seconds(5), [&] { return !m_replies.empty(); });
+        return m_replies.empty() ? std::string() : m_replies.front();
+    }
+
+private:
+    vorlanx::link::UdpEndpoint m_socket;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<std::string> m_replies;
+};
+
+} // namespace
+
+class TransactionsWindowTest : public QObject {
+    Q_OBJECT
+
+    TestService* m_service = nullptr;
+    MainWindow* m_window = nullptr;
+    quint16 m_port = 0;
+
+    template <typename T> T* child(const char* name) { return m_window->findChild<T*>(QString::fromUtf8(name)); }
+
+private slots:
+    void init() {
+        m_service = new TestService;
+        // The built-in demo database; its first holder is 张三 with card 12345678 (00BC614E).
+        vorlanx::txn::BuiltinDatabaseAdmin admin;
+        QVERIFY(admin.open((m_service->dir / "canteen.db").string()));
+        QVERIFY(admin.addDemoHolders(3).has_value());
+        std::ofstream(m_service->dir / "conf.ini", std::ios::binary)
+            << "[sername]\r\ntype=2\r\n[mssql]\r\n" << *vorlanx::link::utf8ToGbk("名称") << "=canteen\r\n";
+        m_window = new MainWindow(m_service->context);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->status().panel(StatusPanels::kStatus), QStringLiteral("A连接成功"), 10000);
+
+        m_port = freeUdpPort();
+        child<QLineEdit>("编辑框_端口1")->setText(QString::number(m_port));
+        QTest::mouseClick(child<QPushButton>("按钮_监听"), Qt::LeftButton);
+        QCOMPARE(m_window->status().panel(StatusPanels::kOperation), QStringLiteral("端口启动成功"));
+    }
+    void cleanup() {
+        delete m_window;
+        delete m_service;
+    }
+
+    void personnelListFillsAfterStartUp() {
+        auto* list = child<QTreeWidget>("超级列表框3");
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 3, 10000);
+        QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("张三"));
+        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("12345678"));
+        QTRY_COMPARE(child<QLabel>("白名单数")->text(), QStringLiteral("3"));
+    }
+
+    void refreshFromTheMenuReloadsTheList() {
+        auto* list = child<QTreeWidget>("超级列表框3");
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 3, 10000);
+        auto* menu = child<ListMenu>("名单");
+        list->setCurrentItem(list->topLevelItem(0));
+        menu->prepareAt(list->visualItemRect(list->topLevelItem(0)).center());
+        QAction* refresh = menu->actions().at(0);
+        QVERIFY(refresh->isEnabled());
+        refresh->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->status().panel(StatusPanels::kOperation),
+                                  QStringLiteral("人事档案数：3"), 10000);
+        QCOMPARE(list->topLevelItemCount(), 3);
+    }
+
+    void cardQueryIsAnsweredWithTheHoldersName() {
+        Terminal terminal;
+        terminal.send(m_port, "FE010001000B6300BC614E060000000000ABCD");
+        const std::string reply = terminal.reply();
+        QVERIFY2(reply.rfind("FE010001004463", 0) == 0, reply.c_str());
+        QVERIFY2(reply.find("D5C5C8FD") != std::string::npos, reply.c_str()); // 张三 in GBK
+        QCOMPARE(reply.size(), std::size_t{2 * (6 + 0x44 + 2)});
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->log().text().contains(QStringLiteral("[数据]FE010001000B6300BC614E06")), 5000);
+    }
+
+    void offlineUploadWritesItsLineAndIsAcknowledged() {
+        Terminal terminal;
+        terminal.send(m_port, "FE01000100137600BC614E00200508100503000004E2ABCD");
+        QCOMPARE(terminal.reply(), std::string("FE010001000177644A"));
+        const QString line =
+            QString::fromStdString(vorlanx::txn::offlineRecordLine("00BC614E", "1250", "200508100503"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->results().text().contains(line), 5000);
+        QVERIFY(line.contains(QStringLiteral("12.5")));
+    }
+};
+
+QTEST_MAIN(TransactionsWindowTest)
+#include "TransactionsWindowTest.moc"
