@@ -116,10 +116,20 @@ bool makeAddress(const std::string& address, std::uint16_t port, sockaddr_in& ou
     return inet_pton(AF_INET, address.c_str(), &out.sin_addr) == 1;
 }
 
-void setReceiveOptions(UdpEndpoint::SocketHandle s) {
+void askForReceiveBuffer(UdpEndpoint::SocketHandle s) {
     const int bufferBytes = UdpEndpoint::kSocketBufferBytes;
+#ifdef SO_RCVBUFFORCE
+    // Linux caps SO_RCVBUF at net.core.rmem_max (about 200 KiB by default); a service running
+    // with the right to do so may go past that cap.
+    if (setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &bufferBytes, sizeof bufferBytes) == 0)
+        return;
+#endif
     if (setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferBytes), sizeof bufferBytes) != 0)
         debugLog("UdpEndpoint", "SO_RCVBUF: " + lastSocketError());
+}
+
+void setReceiveOptions(UdpEndpoint::SocketHandle s) {
+    askForReceiveBuffer(s);
 #ifdef _WIN32
     const DWORD timeout = kReceiveTimeoutMs;
 #else
