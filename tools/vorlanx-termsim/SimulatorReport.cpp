@@ -143,9 +143,7 @@ std::string SimulatorReport::ledgerCsv() const {
     for (const LedgerEntry& e : ledger) {
         out << (e.kind == RequestKind::OfflineUpload ? "offline" : "online") << "," << e.card << "," << e.machine << ","
             << e.amountFen;
-        if (e.kind == RequestKind::OfflineUpload)
-            out << "," << e.recordTime;
-        out << "\n";
+        out << "," << e.recordTime << "\n";
     }
     return out.str();
 }

@@ -65,7 +65,7 @@ struct SimulatorReport {
     double rate() const;
     std::string summaryText() const;
     std::string json() const;
-    // One line per entry: online,card,machine,amount or offline,card,machine,amount,recordTime.
+    // One line per entry: kind (online or offline),card,machine,amount,recordTime (empty online).
     std::string ledgerCsv() const;
 };
 

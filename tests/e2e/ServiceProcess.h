@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include <sys/types.h>
+
+namespace vorlanx::e2e {
+
+// vorlanxd as a child process on a free loopback port, serving a canteen directory. Its log goes
+// to log.txt in that directory; the process is killed if it is still running at the end.
+class ServiceProcess {
+public:
+    ServiceProcess(std::filesystem::path dir, std::uint16_t port = 0);
+    ~ServiceProcess();
+    ServiceProcess(const ServiceProcess&) = delete;
+    ServiceProcess& operator=(const ServiceProcess&) = delete;
+
+    // Starts the service and waits until it answers a card query (at most 20 s).
+    bool start();
+    // SIGTERM and wait: the pool finishes the jobs in hand. The exit code, or -1.
+    int stop();
+    std::uint16_t port() const { return m_port; }
+    bool answers() const;
+    std::string log() const;
+
+private:
+    std::filesystem::path m_dir;
+    std::uint16_t m_port;
+    pid_t m_pid = -1;
+};
+
+// A UDP port that was free on every local address a moment ago.
+std::uint16_t freeUdpPort();
+
+} // namespace vorlanx::e2e
