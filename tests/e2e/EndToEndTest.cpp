@@ -34,6 +34,8 @@ SimulatorOptions fleet(const ServiceProcess& service, const Canteen& canteen) {
     o.cards = canteen.cards();
     o.timeout = 500ms;
     o.attempts = 20;
+    // A reply slower than the time-out is waited for, never taken for the next request's.
+    o.settle = 5s;
     o.heartbeat = 200ms;
     o.keepLedger = true;
     o.seed = 7;

@@ -10,12 +10,12 @@ make_canteen
 start_service
 echo "crash: 32 terminals paying and uploading; kill -9 after 3 s, restart 1 s later"
 "$termsim" --service 127.0.0.1:$port --terminals 32 --mix 0:1:1 --duration 8 --timeout 250 --attempts 60 \
-    --heartbeat 1 --card-range 12345678-12346677 --amount 1-5 --ledger "$work/ledger.csv" --json >"$work/run.json" &
+    --settle 5000 --heartbeat 1 --card-range 12345678-12346677 --amount 1-5 --ledger "$work/ledger.csv" --json >"$work/run.json" &
 helper_pids+=($!)
 run_pid=$!
 sleep 3
 kill -9 "$service_pid"
-wait "$service_pid" 2>/dev/null
+{ wait "$service_pid"; } 2>/dev/null
 echo "  killed vorlanxd (pid $service_pid) with $(sqlite3 "$work/canteen.db" 'SELECT count(*) FROM consumption_record' 2>/dev/null || echo '?') records booked"
 sleep 1
 start_service

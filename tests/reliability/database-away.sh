@@ -12,7 +12,7 @@ make_canteen
 start_service
 echo "database away: 16 terminals paying, uploading and querying; the file locked for $away s after 2 s"
 "$termsim" --service 127.0.0.1:$port --terminals 16 --mix 1:1:1 --duration $((away + 6)) --timeout 300 \
-    --attempts 80 --heartbeat 1 --card-range 12345678-12346677 --amount 1-5 --ledger "$work/ledger.csv" \
+    --settle 15000 --attempts 80 --heartbeat 1 --card-range 12345678-12346677 --amount 1-5 --ledger "$work/ledger.csv" \
     --json >"$work/run.json" &
 helper_pids+=($!)
 run_pid=$!

@@ -211,7 +211,11 @@ void SimulatedTerminal::handleReply(const ReceivedFrame& frame, Clock::time_poin
 void SimulatedTerminal::finishRequest(Clock::time_point) {
     m_busy = false;
     m_settling = m_replies < m_attempts;
-    m_settleUntil = m_lastSent + m_options.timeout;
+    m_settleUntil = m_lastSent + settleWindow();
+}
+
+std::chrono::milliseconds SimulatedTerminal::settleWindow() const {
+    return m_options.settle.count() > 0 ? m_options.settle : m_options.timeout;
 }
 
 void SimulatedTerminal::answerAdministration(const ReceivedFrame& frame, std::uint32_t fromAddress,
@@ -284,9 +288,9 @@ void SimulatedTerminal::onTimers(Clock::time_point now, SimulatorReport& report,
             ++report.lost;
             ++report.kinds[static_cast<std::size_t>(m_kind)].lost;
             m_busy = false;
-            // Replies may still be on their way; wait one more time-out for them.
+            // Replies may still be on their way; wait for them as after an answer.
             m_settling = m_replies < m_attempts;
-            m_settleUntil = now + m_options.timeout;
+            m_settleUntil = now + settleWindow();
         }
     }
     if (m_settling && now >= m_settleUntil)

@@ -56,6 +56,7 @@ private:
                               SimulatorReport& report);
     void send(const Bytes& bytes, SimulatorReport& report);
     void finishRequest(Clock::time_point now);
+    std::chrono::milliseconds settleWindow() const;
     std::string nextRecordTime();
     std::string clockCode() const;
 

@@ -33,6 +33,10 @@ struct SimulatorOptions {
     // A terminal resends a request that got no reply within the time-out, up to attempts sends.
     std::chrono::milliseconds timeout{1000};
     int attempts = 4;
+    // After a request sent more than once is settled, the terminal waits up to this long after
+    // its last send for the replies to its other sends before it starts the next request, so that
+    // a late reply is never taken for the next one's; 0 waits one time-out.
+    std::chrono::milliseconds settle{0};
     // Keep-alive ("74") period per terminal; 0 sends none.
     std::chrono::milliseconds heartbeat{5000};
     // Machine number of the first terminal; the others follow it.

@@ -33,6 +33,8 @@ const char* const kUsage =
     "  --garbage P         share P (0 to 1) of sends replaced by hostile datagrams\n"
     "  --timeout MS        resend a request unanswered after MS milliseconds (default 1000)\n"
     "  --attempts N        sends of one request before it counts as lost (default 4)\n"
+    "  --settle MS         after a resent request, wait up to MS after the last send for the other\n"
+    "                      replies before the next request (default: the time-out)\n"
     "  --heartbeat S       keep-alive (74) every S seconds per terminal, 0 for none (default 5)\n"
     "  --first-machine M   machine number of the first terminal (default 1)\n"
     "  --same-address      every terminal sends from 127.0.0.1 (default: 127.0.0.2 onwards)\n"
@@ -167,6 +169,11 @@ int main(int argc, char** argv) {
             if (!ms || *ms < 1)
                 return usage("--timeout wants milliseconds");
             o.timeout = std::chrono::milliseconds(*ms);
+        } else if (arg == "--settle") {
+            const auto ms = number<int>(value);
+            if (!ms || *ms < 1)
+                return usage("--settle wants milliseconds");
+            o.settle = std::chrono::milliseconds(*ms);
         } else if (arg == "--attempts") {
             const auto n = number<int>(value);
             if (!n || *n < 1)
