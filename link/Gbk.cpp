@@ -32,7 +32,9 @@ std::optional<std::string> fromWide(const std::wstring& text, UINT codePage) {
         return std::string();
     BOOL lossy = FALSE;
     BOOL* lossyFlag = codePage == CP_UTF8 ? nullptr : &lossy;
-    const DWORD flags = codePage == CP_UTF8 ? WC_ERR_INVALID_CHARS : 0;
+    // Without WC_NO_BEST_FIT_CHARS Windows writes a look-alike for a character that GBK lacks and
+    // does not report it as lost.
+    const DWORD flags = codePage == CP_UTF8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     const int n = WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0,
                                       nullptr, lossyFlag);
     if (n <= 0 || lossy)

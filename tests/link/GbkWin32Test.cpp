@@ -25,6 +25,8 @@ TEST(GbkWin32, NoBestFitStandsInForACharacterGbkLacks) {
     // Windows would quietly put a look-alike or "?" for a character outside the code page; the
     // strict form refuses it and the lenient form marks exactly that character.
     EXPECT_FALSE(utf8ToGbk("한").has_value());
+    EXPECT_FALSE(utf8ToGbk("À").has_value()) << "not an A: GBK has only the small pinyin letters";
+    EXPECT_EQ(utf8ToGbk("à"), "\xA8\xA4");
     EXPECT_EQ(toGbk("a한b"), "a?b");
     EXPECT_FALSE(gbkToUtf8("\xCA").has_value());
     EXPECT_EQ(fromGbk("\xCA\xB3\xCA"), "食?");
