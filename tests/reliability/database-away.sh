@@ -19,10 +19,14 @@ run_pid=$!
 sleep 2
 # The lock is held while sqlite3 waits for the rest of its input.
 { echo ".timeout 10000"; echo "BEGIN EXCLUSIVE;"; echo "SELECT 'locked';"; sleep "$away"; echo "COMMIT;"; } |
-    sqlite3 "$work/canteen.db" >/dev/null &
+    sqlite3 "$work/canteen.db" >"$work/lock.out" &
 helper_pids+=($!)
 lock_pid=$!
-sleep 0.5
+for _ in $(seq 100); do
+    grep -q locked "$work/lock.out" && break
+    sleep 0.1
+done
+grep -q locked "$work/lock.out" || fail "the database file could not be locked"
 during=$("$termsim" --service 127.0.0.1:$port --terminals 4 --mix 1:0:0 --duration $((away - 2)) --timeout 500 \
     --attempts 2 --heartbeat 1 --first-machine 700 --card-range 12345678-12346677 --json)
 echo "  while away: card queries answered $(json_value answered "$during") of $(json_value sent "$during"), keep-alives answered $(json_value heartbeats_answered "$during") of $(json_value heartbeats_sent "$during")"
