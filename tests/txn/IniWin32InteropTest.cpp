@@ -108,4 +108,27 @@ TEST(IniWin32Interop, WhatWritePrivateProfileStringAWritesOurCodeReads) {
     EXPECT_EQ(win32Read(dir.confIni(), "mssql", "密码"), gbk("四六八"));
 }
 
+TEST(IniWin32Interop, TrailBytesLikeAsciiStayPartOfTheirCharacterOnAChineseWindows) {
+    if (GetACP() != 936)
+        GTEST_SKIP() << "needs the ANSI code page of a Chinese Windows (936); this one has " << GetACP()
+                     << " (scripts/test-windows runs the tests once more under LC_ALL=zh_CN.UTF-8)";
+    // 丄 is 81 41 and 乤 is 81 61, which ASCII case folding would make one name; 乚 is 81 5D, whose
+    // second byte is the code of "]". Windows works on characters: three sections.
+    SettingsTestDir dir;
+    const IniFile ini(dir.confIni());
+    ASSERT_TRUE(ini.writeValue("丄", "键", "upper"));
+    ASSERT_TRUE(ini.writeValue("乤", "键", "lower"));
+    ASSERT_TRUE(ini.writeValue("乚", "键", "bracket"));
+    EXPECT_EQ(win32Read(dir.confIni(), "丄", "键"), "upper");
+    EXPECT_EQ(win32Read(dir.confIni(), "乤", "键"), "lower");
+    EXPECT_EQ(win32Read(dir.confIni(), "乚", "键"), "bracket");
+
+    ASSERT_TRUE(win32Write(dir.confIni(), "乤", "键", "LOWER"));
+    ASSERT_TRUE(win32Write(dir.confIni(), "乚", "名", "乚"));
+    EXPECT_EQ(ini.readValue("丄", "键"), "upper");
+    EXPECT_EQ(ini.readValue("乤", "键"), "LOWER");
+    EXPECT_EQ(ini.readValue("乚", "键"), "bracket");
+    EXPECT_EQ(ini.readValue("乚", "名"), "乚");
+}
+
 } // namespace

@@ -35,8 +35,12 @@ TEST(RestartWin32, OwnProgramIsThisExecutable) {
         std::filesystem::equivalent(self.parent_path(), std::filesystem::path(VORLANX_RESTART_PROBE).parent_path()));
 }
 
-TEST(RestartWin32, BatchNamesTheShortPathAndRelaunchesTheProgram) {
-    SettingsTestDir dir("vorlanx restart probe");
+// Narrow text becomes a path only through UTF-8: libstdc++ on Windows widens narrow bytes one by one.
+std::filesystem::path utf8Path(std::string_view text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+void expectRestartThroughShortPath(const SettingsTestDir& dir) {
     const std::filesystem::path program = dir.path() / "restart_probe.exe";
     std::filesystem::copy_file(VORLANX_RESTART_PROBE, program);
     const std::filesystem::path script = dir.path() / "Restart.bat";
@@ -73,7 +77,20 @@ TEST(RestartWin32, BatchNamesTheShortPathAndRelaunchesTheProgram) {
     EXPECT_FALSE(std::filesystem::exists(script)) << "Restart.bat did not delete itself";
     // The program starts in its own directory, where the script ran.
     const std::string ran = SettingsTestDir::read(note);
-    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::path(ran.substr(0, ran.find('\n'))), dir.path())) << ran;
+    EXPECT_TRUE(std::filesystem::equivalent(utf8Path(ran.substr(0, ran.find('\n'))), dir.path())) << ran;
+}
+
+TEST(RestartWin32, BatchNamesTheShortPathAndRelaunchesTheProgram) {
+    SettingsTestDir dir("vorlanx restart probe");
+    expectRestartThroughShortPath(dir);
+}
+
+TEST(RestartWin32, ChineseDirectoryWithBlanksOnAChineseWindows) {
+    if (GetACP() != 936)
+        GTEST_SKIP() << "needs the ANSI code page of a Chinese Windows (936); this one has " << GetACP()
+                     << " (scripts/test-windows runs the tests once more under LC_ALL=zh_CN.UTF-8)";
+    SettingsTestDir dir("食堂 消费 服务");
+    expectRestartThroughShortPath(dir);
 }
 
 } // namespace

@@ -15,7 +15,9 @@ class SettingsTestDir {
 public:
     explicit SettingsTestDir(std::string_view stem = "vorlanx-settings") {
         std::random_device random;
-        m_path = std::filesystem::temp_directory_path() / (std::string(stem) + "-" + std::to_string(random()));
+        // The stem is UTF-8; on Windows a path made from narrow text would take it for other bytes.
+        const std::string name = std::string(stem) + "-" + std::to_string(random());
+        m_path = std::filesystem::temp_directory_path() / std::u8string(name.begin(), name.end());
         std::filesystem::create_directories(m_path);
     }
     ~SettingsTestDir() {
