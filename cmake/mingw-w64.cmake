@@ -2,9 +2,14 @@
 # The posix thread variant of the compiler is the one whose libstdc++ has std::thread and
 # std::mutex; the win32 variant compiles neither them nor GoogleTest. Programs are linked
 # statically so that they do not look for libwinpthread-1.dll and libstdc++-6.dll at run time.
-# ctest runs the test programs under Wine.
+# ctest (and the test discovery after each link) runs the test programs under Wine.
 #
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+#
+# scripts/test-windows does the whole run. By hand: export WINEPREFIX and WINEDEBUG=-all, keep a
+# server alive with `wineserver -p` and start Wine's services once with `wine cmd /c exit
+# >/dev/null` before building; services started by the first test program would keep ctest's
+# output pipes open until the test times out.
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
