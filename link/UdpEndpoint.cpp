@@ -76,6 +76,21 @@ bool receiveTimedOut() {
 #endif
 }
 
+#ifdef _WIN32
+// shutdown does not end a blocked recvfrom on Winsock; an empty datagram to the socket's own
+// address does, and the worker drops it when it sees the stop request. Should it not arrive, the
+// receive timeout ends the wait.
+void wakeReceiver(UdpEndpoint::SocketHandle s) {
+    sockaddr_in self{};
+    SockLen length = sizeof self;
+    if (getsockname(s, reinterpret_cast<sockaddr*>(&self), &length) != 0 || self.sin_port == 0)
+        return; // never bound: its recvfrom fails at once and the worker sees the request
+    if (self.sin_addr.s_addr == htonl(INADDR_ANY))
+        self.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sendto(s, "", 0, 0, reinterpret_cast<const sockaddr*>(&self), sizeof self);
+}
+#endif
+
 void closeSocket(UdpEndpoint::SocketHandle s) {
 #ifdef _WIN32
     closesocket(s);
@@ -226,19 +241,17 @@ bool UdpEndpoint::close() {
     if (s == kNoSocket)
         return false;
     m_stop = true;
+    // The socket is closed only after the worker has left, so that its handle cannot be reused
+    // under the worker's feet: a socket opened meanwhile by another thread (a database
+    // connection) would get the same number, and the worker's next receive would read from it.
 #ifdef _WIN32
-    // Closing the socket makes a blocked recvfrom return at once on Winsock.
-    closeSocket(s);
-    if (m_worker.joinable())
-        m_worker.join();
+    wakeReceiver(s);
 #else
-    // shutdown wakes a blocked recvfrom; the descriptor is closed only after the worker has
-    // left, so its number cannot be reused under the worker's feet.
-    ::shutdown(s, SHUT_RDWR);
+    ::shutdown(s, SHUT_RDWR); // wakes a blocked recvfrom
+#endif
     if (m_worker.joinable())
         m_worker.join();
     closeSocket(s);
-#endif
     bool released = true;
     if (m_layerStarted) {
         released = stopSocketLayer();
