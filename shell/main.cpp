@@ -10,7 +10,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    const std::filesystem::path serviceDir = QCoreApplication::applicationDirPath().toStdString();
+    // From UTF-16, so that a directory with Chinese characters is the same path on every platform.
+    const std::filesystem::path serviceDir(QCoreApplication::applicationDirPath().toStdU16String());
     // The listener endpoint exists, without a socket, before the window; the operator starts it.
     vorlanx::link::UdpEndpoint listener;
     vorlanx::link::SharedClock clock;

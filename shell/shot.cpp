@@ -17,8 +17,8 @@ int main(int argc, char* argv[]) {
     QDir().mkpath(dir);
     vorlanx::link::UdpEndpoint listener;
     vorlanx::link::SharedClock clock;
-    vorlanx::txn::ServiceDatabase database(dir.toStdString());
-    vorlanx::shell::ServiceContext context{listener, clock, database, dir.toStdString(), {}};
+    vorlanx::txn::ServiceDatabase database(std::filesystem::path(dir.toStdU16String()));
+    vorlanx::shell::ServiceContext context{listener, clock, database, std::filesystem::path(dir.toStdU16String()), {}};
     vorlanx::shell::MainWindow window(context);
     window.show();
     auto* pages = window.findChild<QTabWidget*>(QStringLiteral("选择夹1"));
