@@ -1,4 +1,5 @@
 #include "link/FrameDispatcher.h"
+#include "tests/support/FakeTerminal.h"
 #include "link/HexText.h"
 #include "tests/WineHost.h"
 
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+using vorlanx::test::FakeTerminal;
 
 using namespace std::chrono_literals;
 using namespace vorlanx::link;
@@ -90,30 +93,6 @@ public:
     std::vector<OfflineUploadArgs> uploads;
 };
 
-// What a fake terminal receives back on its own socket.
-class TerminalInbox {
-public:
-    UdpEndpoint::Handler handler() {
-        return [this](const std::string&, std::uint16_t, std::span<const std::uint8_t> data) {
-            std::lock_guard lock(m_mutex);
-            m_frames.push_back(bytesToHex(data));
-            m_cv.notify_all();
-        };
-    }
-    std::optional<std::string> next() {
-        std::unique_lock lock(m_mutex);
-        if (!m_cv.wait_for(lock, 5s, [&] { return m_taken < m_frames.size(); }))
-            return std::nullopt;
-        return m_frames[m_taken++];
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::vector<std::string> m_frames;
-    std::size_t m_taken = 0;
-};
-
 std::tm at(int hour, int minute, int second) {
     std::tm t{};
     t.tm_year = 2020 - 1900;
@@ -125,20 +104,6 @@ std::tm at(int hour, int minute, int second) {
     return t;
 }
 
-// A terminal: its own socket on a loopback address, sending to the listener and receiving replies.
-struct FakeTerminal {
-    explicit FakeTerminal(const std::string& bindAddress) {
-        EXPECT_TRUE(socket.open(inbox.handler()));
-        EXPECT_TRUE(socket.bindPort(bindAddress, 0));
-        port = socket.localPort();
-    }
-    void send(std::uint16_t to, const std::string& hex) { socket.sendDatagram("127.0.0.1", to, hexToBytes(hex)); }
-
-    TerminalInbox inbox;
-    UdpEndpoint socket;
-    std::uint16_t port = 0;
-};
-
 // The listener endpoint with the dispatcher as its handler, as the service runs it.
 struct Dispatching : ::testing::Test {
     void SetUp() override {
@@ -146,6 +111,7 @@ struct Dispatching : ::testing::Test {
         ASSERT_TRUE(listener.bindPort("127.0.0.1", 0));
         port = listener.localPort();
         ASSERT_NE(port, 0);
+        ASSERT_TRUE(terminal.ready);
     }
     void TearDown() override { listener.close(); }
 

@@ -2,6 +2,7 @@
 #include "shell/AppendBox.h"
 #include "shell/MainWindow.h"
 #include "TestService.h"
+#include "tests/support/FakeTerminal.h"
 #include "shell/StatusPanels.h"
 
 #include <QLabel>
@@ -10,46 +11,12 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include <condition_variable>
-#include <mutex>
 
 using vorlanx::link::UdpEndpoint;
 using vorlanx::shell::MainWindow;
 using vorlanx::shell::StatusPanels;
 
-namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-// A terminal: a real socket on a loopback address of its own, keeping what the service sends it.
-class Terminal {
-public:
-    explicit Terminal(const std::string& address) : m_address(address) {
-        m_socket.open([this](const std::string&, std::uint16_t, std::span<const std::uint8_t> data) {
-            std::lock_guard lock(m_mutex);
-            m_replies.emplace_back(data.begin(), data.end());
-            m_cv.notify_all();
-        });
-        m_socket.bindPort(address, 0);
-    }
-    void send(quint16 port, const Bytes& frame) { m_socket.sendDatagram("127.0.0.1", port, frame); }
-    std::optional<Bytes> reply() {
-        std::unique_lock lock(m_mutex);
-        if (!m_cv.wait_for(lock, std::chrono::seconds(5), [&] { return !m_replies.empty(); }))
-            return std::nullopt;
-        return m_replies.front();
-    }
-    quint16 port() const { return m_socket.localPort(); }
-
-private:
-    std::string m_address;
-    UdpEndpoint m_socket;
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::vector<Bytes> m_replies;
-};
-
-} // namespace
+using vorlanx::test::FakeTerminal;
 
 class OnlineListTest : public QObject {
     Q_OBJECT
@@ -83,49 +50,49 @@ private slots:
     }
 
     void heartbeatIsAcknowledgedAndTheTerminalListed() {
-        Terminal terminal("127.0.0.1");
+        FakeTerminal terminal;
+        QVERIFY(terminal.ready);
         // Command 74 with a first data byte 00 and a checksum that is wrong on purpose.
-        terminal.send(m_port, {0xFE, 0x01, 0x00, 0x4E, 0x00, 0x05, 0x74, 0x00, 0x01, 0x02, 0x03, 0x00, 0x00});
-        const auto ack = terminal.reply();
-        QVERIFY(ack.has_value());
-        QCOMPARE(*ack, (Bytes{0xFE, 0x01, 0x00, 0x4E, 0x00, 0x01, 0x81, 0xF2, 0xD8}));
+        terminal.send(m_port, "FE01004E000574000102030000");
+        QCOMPARE(terminal.inbox.next(), std::optional<std::string>("FE01004E000181F2D8"));
         QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 1, 5000);
-        QCOMPARE(row(0), (QStringList{QStringLiteral("127.0.0.1"), QString::number(terminal.port()),
+        QCOMPARE(row(0), (QStringList{QStringLiteral("127.0.0.1"), QString::number(terminal.port),
                                       QStringLiteral("78")}));
         QCOMPARE(m_window->status().panel(StatusPanels::kTotal), QStringLiteral("1"));
         QTRY_VERIFY(m_window->log().text().contains(QStringLiteral("[数据]FE01004E0005740001020300")));
     }
 
     void twoAddressesGetTwoRowsAndAMachineChangeDropsTheRow() {
-        Terminal first("127.0.0.1"), second("127.0.0.10");
-        first.send(m_port, {0xFE, 0x01, 0x00, 0x04, 0x00, 0x01, 0x11, 0x00, 0x00});
+        FakeTerminal first("127.0.0.1"), second("127.0.0.10");
+        QVERIFY(first.ready && second.ready);
+        first.send(m_port, "FE0100040001110000");
         QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 1, 5000);
-        second.send(m_port, {0xFE, 0x01, 0x00, 0x04, 0x00, 0x01, 0x11, 0x00, 0x00});
+        second.send(m_port, "FE0100040001110000");
         QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 2, 5000);
         QCOMPARE(row(1).first(), QStringLiteral("127.0.0.10"));
         QCOMPARE(m_window->status().panel(StatusPanels::kTotal), QStringLiteral("2"));
 
-        first.send(m_port, {0xFE, 0x01, 0x00, 0x05, 0x00, 0x01, 0x11, 0x00, 0x00});
+        first.send(m_port, "FE0100050001110000");
         QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 1, 5000);
         QCOMPARE(m_window->status().panel(StatusPanels::kStatus), QStringLiteral("127.0.0.1的机号已变更"));
         QCOMPARE(row(0).first(), QStringLiteral("127.0.0.10"));
 
-        first.send(m_port, {0xFE, 0x01, 0x00, 0x05, 0x00, 0x01, 0x11, 0x00, 0x00});
+        first.send(m_port, "FE0100050001110000");
         QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 2, 5000);
         QCOMPARE(row(1).at(2), QStringLiteral("5"));
     }
 
     void repliesFillTheResultBoxAndCountConfirmations() {
-        Terminal terminal("127.0.0.1");
-        const QString from = QStringLiteral("127.0.0.1:%1").arg(terminal.port());
+        FakeTerminal terminal;
+        QVERIFY(terminal.ready);
+        const QString from = QStringLiteral("127.0.0.1:%1").arg(terminal.port);
         for (int i = 0; i < 3; ++i)
-            terminal.send(m_port, {0xFE, 0x01, 0x00, 0x01, 0x00, 0x01, 0x81, 0xE4, 0x0C});
+            terminal.send(m_port, "FE010001000181E40C");
         auto* success = m_window->findChild<QLabel*>(QStringLiteral("标签_成功数"));
         QTRY_COMPARE_WITH_TIMEOUT(success->text(), QStringLiteral("3"), 5000);
         // A count reply of zero and a clock reply do not touch the success count.
-        terminal.send(m_port, {0xFE, 0x01, 0x00, 0x01, 0x00, 0x05, 0x51, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
-        terminal.send(m_port, {0xFE, 0x01, 0x00, 0x01, 0x00, 0x09, 0x11, 0x20, 0x20, 0x05, 0x08, 0x05, 0x10, 0x05,
-                               0x03, 0x00, 0x00});
+        terminal.send(m_port, "FE010001000551000000000000");
+        terminal.send(m_port, "FE01000100091120200508051005030000");
         auto& results = m_window->results();
         QTRY_VERIFY_WITH_TIMEOUT(results.text().contains(QStringLiteral("|返回时间：")), 5000);
         QCOMPARE(results.text(), from + QStringLiteral("|设置成功\r\n") + from + QStringLiteral("|设置成功\r\n") + from +
@@ -135,14 +102,15 @@ private slots:
     }
 
     void restartingEmptiesTheList() {
-        Terminal terminal("127.0.0.1");
-        terminal.send(m_port, {0xFE, 0x01, 0x00, 0x04, 0x00, 0x01, 0x11, 0x00, 0x00});
+        FakeTerminal terminal;
+        QVERIFY(terminal.ready);
+        terminal.send(m_port, "FE0100040001110000");
         QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 1, 5000);
         QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("按钮_停止")), Qt::LeftButton);
         QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("按钮_监听")), Qt::LeftButton);
         QCOMPARE(m_online->topLevelItemCount(), 0);
         // The model was emptied too: the same terminal is listed again as new.
-        terminal.send(m_port, {0xFE, 0x01, 0x00, 0x04, 0x00, 0x01, 0x11, 0x00, 0x00});
+        terminal.send(m_port, "FE0100040001110000");
         QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 1, 5000);
     }
 };

@@ -3,21 +3,14 @@
 #include "link/SharedClock.h"
 #include "link/UdpEndpoint.h"
 #include "shell/ServiceContext.h"
+#include "tests/support/FakeTerminal.h"
 #include "txn/ServiceDatabase.h"
 
 #include <filesystem>
 #include <random>
 #include <string>
 
-// A port that was free a moment ago: bind port 0, read what the OS gave, release it.
-inline std::uint16_t freeUdpPort() {
-    vorlanx::link::UdpEndpoint probe;
-    probe.open({});
-    probe.bindPort("", 0);
-    const auto port = probe.localPort();
-    probe.close();
-    return port;
-}
+using vorlanx::test::freeUdpPort;
 
 // The process-wide parts of the service for one test: a fresh service directory under the
 // temporary directory (removed afterwards), the listener endpoint, the clock and the database.

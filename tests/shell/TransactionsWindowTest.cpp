@@ -8,6 +8,7 @@
 #include "txn/BuiltinDatabaseAdmin.h"
 #include "txn/TransactionTexts.h"
 #include "TestService.h"
+#include "tests/support/FakeTerminal.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -15,44 +16,13 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include <condition_variable>
 #include <fstream>
-#include <mutex>
 
 using vorlanx::shell::ListMenu;
 using vorlanx::shell::MainWindow;
 using vorlanx::shell::StatusPanels;
 
-namespace {
-
-// A terminal on its own socket that keeps the hex text of every reply.
-class Terminal {
-public:
-    Terminal() {
-        m_socket.open([this](const std::string&, std::uint16_t, std::span<const std::uint8_t> data) {
-            std::lock_guard lock(m_mutex);
-            m_replies.push_back(vorlanx::link::bytesToHex(data));
-            m_cv.notify_all();
-        });
-        m_socket.bindPort("127.0.0.1", 0);
-    }
-    void send(quint16 port, const std::string& hex) {
-        m_socket.sendDatagram("127.0.0.1", port, vorlanx::link::hexToBytes(hex));
-    }
-    std::string reply() {
-        std::unique_lock lock(m_mutex);
-        m_cv.wait_for(lock, std::chrono::seconds(5), [&] { return !m_replies.empty(); });
-        return m_replies.empty() ? std::string() : m_replies.front();
-    }
-
-private:
-    vorlanx::link::UdpEndpoint m_socket;
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::vector<std::string> m_replies;
-};
-
-} // namespace
+using vorlanx::test::FakeTerminal;
 
 class TransactionsWindowTest : public QObject {
     Q_OBJECT
@@ -110,9 +80,10 @@ private slots:
     }
 
     void cardQueryIsAnsweredWithTheHoldersName() {
-        Terminal terminal;
+        FakeTerminal terminal;
+        QVERIFY(terminal.ready);
         terminal.send(m_port, "FE010001000B6300BC614E060000000000ABCD");
-        const std::string reply = terminal.reply();
+        const std::string reply = terminal.inbox.next().value_or("");
         QVERIFY2(reply.rfind("FE010001004463", 0) == 0, reply.c_str());
         QVERIFY2(reply.find("D5C5C8FD") != std::string::npos, reply.c_str()); // 张三 in GBK
         QCOMPARE(reply.size(), std::size_t{2 * (6 + 0x44 + 2)});
@@ -120,9 +91,10 @@ private slots:
     }
 
     void offlineUploadWritesItsLineAndIsAcknowledged() {
-        Terminal terminal;
+        FakeTerminal terminal;
+        QVERIFY(terminal.ready);
         terminal.send(m_port, "FE01000100137600BC614E00200508100503000004E2ABCD");
-        QCOMPARE(terminal.reply(), std::string("FE010001000177644A"));
+        QCOMPARE(terminal.inbox.next(), std::optional<std::string>("FE010001000177644A"));
         const QString line =
             QString::fromStdString(vorlanx::txn::offlineRecordLine("00BC614E", "1250", "200508100503"));
         QTRY_VERIFY_WITH_TIMEOUT(m_window->results().text().contains(line), 5000);

@@ -1,6 +1,7 @@
 #include "link/FrameBuilders.h"
 #include "link/HexText.h"
 #include "link/UdpEndpoint.h"
+#include "tests/support/FakeTerminal.h"
 #include "txn/BuiltinDatabase.h"
 #include "txn/IniFile.h"
 
@@ -154,42 +155,8 @@ private:
     std::optional<int> m_status;
 };
 
-// A port that was free a moment ago on every local address.
-std::uint16_t freePort() {
-    vorlanx::link::UdpEndpoint probe;
-    if (!probe.open({}) || !probe.bindPort("", 0))
-        return 0;
-    return probe.localPort();
-}
-
-class Replies {
-public:
-    vorlanx::link::UdpEndpoint::Handler handler() {
-        return [this](const std::string&, std::uint16_t, std::span<const std::uint8_t> data) {
-            std::lock_guard lock(m_mutex);
-            m_frames.push_back(vorlanx::link::bytesToHex(data));
-            m_cv.notify_all();
-        };
-    }
-    std::optional<std::string> first() {
-        std::unique_lock lock(m_mutex);
-        if (!m_cv.wait_for(lock, 5s, [&] { return !m_frames.empty(); }))
-            return std::nullopt;
-        return m_frames.front();
-    }
-    std::optional<std::string> next() {
-        std::unique_lock lock(m_mutex);
-        if (!m_cv.wait_for(lock, 5s, [&] { return m_taken < m_frames.size(); }))
-            return std::nullopt;
-        return m_frames[m_taken++];
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::vector<std::string> m_frames;
-    std::size_t m_taken = 0;
-};
+using vorlanx::test::freeUdpPort;
+using Replies = vorlanx::test::TerminalInbox;
 
 // A service directory whose conf.ini selects the built-in database, with two card holders.
 class CanteenDir {
@@ -222,7 +189,7 @@ private:
 };
 
 TEST(Vorlanxd, AcknowledgesA74FrameLogsItAndStopsOnSigterm) {
-    const std::uint16_t port = freePort();
+    const std::uint16_t port = freeUdpPort();
     ASSERT_NE(port, 0);
     ServiceProcess service({"--port", std::to_string(port), "--dir", "."});
     ASSERT_TRUE(service.started());
@@ -233,7 +200,7 @@ TEST(Vorlanxd, AcknowledgesA74FrameLogsItAndStopsOnSigterm) {
     ASSERT_TRUE(terminal.open(replies.handler()));
     ASSERT_TRUE(terminal.bindPort("127.0.0.1", 0));
     terminal.sendDatagram("127.0.0.1", port, vorlanx::link::hexToBytes("FE01004E00057400112233442A5B"));
-    EXPECT_EQ(replies.first(), "FE01004E000181F2D8");
+    EXPECT_EQ(replies.next(), "FE01004E000181F2D8");
 
     std::vector<std::string> before;
     ASSERT_TRUE(service.waitForLine("[数据]FE01004E00057400112233442A5B", &before));
@@ -248,7 +215,7 @@ TEST(Vorlanxd, AcknowledgesA74FrameLogsItAndStopsOnSigterm) {
 
 TEST(Vorlanxd, AnswersCardsFromTheBuiltinDatabaseThatConfIniSelects) {
     CanteenDir canteen;
-    const std::uint16_t port = freePort();
+    const std::uint16_t port = freeUdpPort();
     ASSERT_NE(port, 0);
     ServiceProcess service({"--port", std::to_string(port), "--dir", canteen.path().string()});
     ASSERT_TRUE(service.started());

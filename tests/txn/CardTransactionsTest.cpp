@@ -29,6 +29,7 @@ protected:
         ASSERT_TRUE(listener.open([](const std::string&, std::uint16_t, std::span<const std::uint8_t>) {}));
         ASSERT_TRUE(listener.bindPort("127.0.0.1", 0));
         clock.set({"2020050805100503", "2020-05-08", "10:05:03"});
+        ASSERT_TRUE(terminal.ready);
     }
     void TearDown() override { listener.close(); }
 

@@ -79,6 +79,7 @@ protected:
 TEST_F(Service, TwoTerminalsQueryingAtOnceEachGetTheirOwnCard) {
     FakeTerminal first("127.0.0.1");
     FakeTerminal second("127.0.0.2");
+    ASSERT_TRUE(first.ready && second.ready);
     first.send(port, cardQueryRequest("0001", "00BC614E"));
     second.send(port, cardQueryRequest("0002", "05397FB1"));
     const auto toFirst = first.inbox.next();
@@ -91,6 +92,7 @@ TEST_F(Service, TwoTerminalsQueryingAtOnceEachGetTheirOwnCard) {
 
 TEST_F(Service, PaymentAndOfflineUploadTravelTheWholeRoad) {
     FakeTerminal terminal;
+    ASSERT_TRUE(terminal.ready);
     terminal.send(port, paymentRequest("0001", "00BC614E", "000000FA"));
     const auto paid = terminal.inbox.next();
     ASSERT_TRUE(paid);
@@ -113,6 +115,7 @@ TEST(TransactionPool, FloodThatOverfillsTheQueueIsDroppedAndTheServiceAnswersAft
     link::ResultBox results;
     RecordingSink sink;
     FakeTerminal terminal;
+    ASSERT_TRUE(terminal.ready);
     CardTransactions transactions(stalled, listener, clock, results, sink);
 
     constexpr std::size_t workers = 2;

@@ -4,6 +4,7 @@
 #include "link/FrameBuilders.h"
 #include "link/HexText.h"
 #include "link/UdpEndpoint.h"
+#include "tests/support/FakeTerminal.h"
 #include "txn/BuiltinDatabase.h"
 #include "txn/Database.h"
 
@@ -35,44 +36,8 @@ inline std::string offlineRequest(const std::string& machine, const std::string&
     return link::buildFrame(machine, "0011", "76", card + "00" + time + amount);
 }
 
-// What a terminal receives on its own socket, in arrival order.
-class Inbox {
-public:
-    link::UdpEndpoint::Handler handler() {
-        return [this](const std::string&, std::uint16_t, std::span<const std::uint8_t> data) {
-            std::lock_guard lock(m_mutex);
-            m_frames.push_back(link::bytesToHex(data));
-            m_cv.notify_all();
-        };
-    }
-    std::optional<std::string> next(std::chrono::milliseconds limit = 5s) {
-        std::unique_lock lock(m_mutex);
-        if (!m_cv.wait_for(lock, limit, [&] { return m_taken < m_frames.size(); }))
-            return std::nullopt;
-        return m_frames[m_taken++];
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::vector<std::string> m_frames;
-    std::size_t m_taken = 0;
-};
-
-// A terminal: a real UDP socket on a loopback address.
-struct FakeTerminal {
-    explicit FakeTerminal(const std::string& bindAddress = "127.0.0.1") : address(bindAddress) {
-        EXPECT_TRUE(socket.open(inbox.handler()));
-        EXPECT_TRUE(socket.bindPort(bindAddress, 0));
-        port = socket.localPort();
-    }
-    void send(std::uint16_t to, const std::string& hex) { socket.sendDatagram("127.0.0.1", to, link::hexToBytes(hex)); }
-
-    std::string address;
-    Inbox inbox;
-    link::UdpEndpoint socket;
-    std::uint16_t port = 0;
-};
+// A terminal: a real UDP socket on a loopback address; see tests/support.
+using FakeTerminal = vorlanx::test::FakeTerminal;
 
 // Parameter-return lines as the window would receive them.
 class RecordingSink : public link::DispatchSink {
