@@ -12,6 +12,7 @@
 #include "shell/ServiceContext.h"
 #include "shell/StatusPanels.h"
 #include "shell/TerminalLists.h"
+#include "shell/TimeField.h"
 #include "shell/WhitelistPage.h"
 #include "shell/Widgets.h"
 #include "txn/PeriodSettings.h"

@@ -1,5 +1,6 @@
 #include "shell/PeriodPage.h"
 
+#include "shell/TimeField.h"
 #include "shell/Widgets.h"
 
 #include <QCheckBox>
@@ -44,21 +45,26 @@ PeriodPage::PeriodPage(QWidget* parent) : QWidget(parent) {
         const auto& s = kSpecs[i];
         const auto k = static_cast<std::size_t>(i);
         const QString meal = QString::fromUtf8(s.meal);
-        timeChecks[k] = makeCheck(s.timeCheck, meal, times);
-        starts[k] = makeLineEdit(s.start, QString::fromUtf8(s.startText), times);
-        ends[k] = makeLineEdit(s.end, QString::fromUtf8(s.endText), times);
-        for (auto* field : {starts[k], ends[k]}) {
-            field->setMaxLength(8);
-            field->setFixedWidth(62);
-        }
+        timeChecks[k] = makeCheck(s.timeCheck, meal.left(1), times);
+        starts[k] = new TimeField(s.start, QString::fromUtf8(s.startText), times);
+        ends[k] = new TimeField(s.end, QString::fromUtf8(s.endText), times);
+        for (auto* field : {starts[k], ends[k]})
+            field->setFixedWidth(76);
+        connect(timeChecks[k], &QCheckBox::clicked, this, [start = starts[k], end = ends[k]](bool checked) {
+            start->setEnabled(!checked);
+            end->setEnabled(!checked);
+        });
         timeGrid->addWidget(timeChecks[k], i, 0);
         timeGrid->addWidget(starts[k], i, 1);
-        timeGrid->addWidget(makeLabel(QStringLiteral("至"), times), i, 2);
+        timeGrid->addWidget(makeLabel(QStringLiteral("-"), times), i, 2);
         timeGrid->addWidget(ends[k], i, 3);
 
         amountChecks[k] = makeCheck(s.amountCheck, meal, money);
         amounts[k] = makeLineEdit(s.amount, QStringLiteral("100"), money);
         amounts[k]->setFixedWidth(48);
+        connect(amountChecks[k], &QCheckBox::clicked, amounts[k], [amount = amounts[k]](bool checked) {
+            amount->setEnabled(!checked);
+        });
         moneyGrid->addWidget(amountChecks[k], i, 0);
         moneyGrid->addWidget(amounts[k], i, 1);
     }

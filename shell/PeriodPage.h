@@ -9,7 +9,10 @@ class QPushButton;
 
 namespace vorlanx::shell {
 
+class TimeField;
+
 // Tab page "时段设置": start and end times of the four meal periods and their amounts in fen.
+// Ticking a period's check box marks it for the period commands and locks its fields.
 class PeriodPage : public QWidget {
 public:
     static constexpr int kPeriods = 4;
@@ -17,8 +20,8 @@ public:
     explicit PeriodPage(QWidget* parent);
 
     std::array<QCheckBox*, kPeriods> timeChecks{};
-    std::array<QLineEdit*, kPeriods> starts{};
-    std::array<QLineEdit*, kPeriods> ends{};
+    std::array<TimeField*, kPeriods> starts{};
+    std::array<TimeField*, kPeriods> ends{};
     std::array<QCheckBox*, kPeriods> amountChecks{};
     std::array<QLineEdit*, kPeriods> amounts{};
     QPushButton* periodsOne;

@@ -3,6 +3,7 @@
 #include "shell/MainWindow.h"
 #include "shell/MessageBox.h"
 #include "shell/StatusPanels.h"
+#include "shell/TimeField.h"
 #include "txn/IniFile.h"
 #include "TestService.h"
 
@@ -76,7 +77,7 @@ private slots:
         QCOMPARE(child<QLineEdit>("编辑框_登录密码")->text(), QStringLiteral("468"));
         QVERIFY(child<QCheckBox>("选择框_数据库选择")->isChecked());
         QVERIFY(!child<QCheckBox>("选择框_内置库")->isChecked());
-        QCOMPARE(child<QLineEdit>("编辑框中A")->text(), QStringLiteral("09:31:01"));
+        QCOMPARE(child<vorlanx::shell::TimeField>("编辑框中A")->text(), QStringLiteral("09:31:01"));
         QVERIFY(!m_service->database.isConnected());
     }
 
@@ -84,10 +85,10 @@ private slots:
         writeConf("[sername]\r\ntype=2\r\n[mssql]\r\n" + gbk("名称") + "=canteen\r\n[" + gbk("时段参数") +
                   "]\r\ntime2=10:00:00-13:00:00\r\ntime3=-13:00:00\r\n[" + gbk("时段金额") + "]\r\nmoney1=350\r\n");
         openWindow();
-        QCOMPARE(child<QLineEdit>("编辑框中A")->text(), QStringLiteral("10:00:00"));
-        QCOMPARE(child<QLineEdit>("编辑框中B")->text(), QStringLiteral("13:00:00"));
-        QCOMPARE(child<QLineEdit>("编辑框晚A")->text(), QStringLiteral("14:01:01"));
-        QCOMPARE(child<QLineEdit>("编辑框晚B")->text(), QStringLiteral("19:00:01"));
+        QCOMPARE(child<vorlanx::shell::TimeField>("编辑框中A")->text(), QStringLiteral("10:00:00"));
+        QCOMPARE(child<vorlanx::shell::TimeField>("编辑框中B")->text(), QStringLiteral("13:00:00"));
+        QCOMPARE(child<vorlanx::shell::TimeField>("编辑框晚A")->text(), QStringLiteral("14:01:01"));
+        QCOMPARE(child<vorlanx::shell::TimeField>("编辑框晚B")->text(), QStringLiteral("19:00:01"));
         QCOMPARE(child<QLineEdit>("编辑框_金额1")->text(), QStringLiteral("350"));
         QCOMPARE(child<QLineEdit>("编辑框_金额2")->text(), QStringLiteral("100"));
         QVERIFY(child<QCheckBox>("选择框_内置库")->isChecked());

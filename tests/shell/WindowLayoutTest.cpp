@@ -1,6 +1,7 @@
 #include "shell/MainWindow.h"
 #include "TestService.h"
 #include "shell/StatusPanels.h"
+#include "shell/TimeField.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -99,9 +100,7 @@ private slots:
         const char* rows[][2] = {
             {"编辑框_端口1", "3000"},   {"IP编辑框1", ""},          {"编辑框_发送端口", "3000"},
             {"编辑框_发送机号", ""},    {"编辑框_设备名称", "欢迎使用IC消费机"},
-            {"编辑框早A", "05:00:01"},  {"编辑框早B", "09:30:01"},  {"编辑框中A", "09:31:01"},
-            {"编辑框中B", "14:00:01"},  {"编辑框晚A", "14:01:01"},  {"编辑框晚B", "19:00:01"},
-            {"编辑框夜A", "19:01:01"},  {"编辑框夜B", "23:59:59"},  {"编辑框_金额1", "100"},
+            {"编辑框_金额1", "100"},
             {"编辑框_金额2", "100"},    {"编辑框_金额3", "100"},    {"编辑框_金额4", "100"},
             {"编辑框1", ""},            {"IP编辑框_服务地址", "127.0.0.1"},
             {"编辑框_数据库名称", ""},  {"编辑框_登录用户", "sa"},  {"编辑框_登录密码", "468"},
@@ -115,6 +114,24 @@ private slots:
         auto* edit = m_window->findChild<QLineEdit*>(name);
         QVERIFY2(edit, qPrintable(name));
         QCOMPARE(edit->text(), text);
+    }
+
+    void timeFieldsHaveTheirInitialTimes_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        const char* rows[][2] = {
+            {"编辑框早A", "05:00:01"}, {"编辑框早B", "09:30:01"}, {"编辑框中A", "09:31:01"}, {"编辑框中B", "14:00:01"},
+            {"编辑框晚A", "14:01:01"}, {"编辑框晚B", "19:00:01"}, {"编辑框夜A", "19:01:01"}, {"编辑框夜B", "23:59:59"},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r[0]) << QString::fromUtf8(r[0]) << QString::fromUtf8(r[1]);
+    }
+    void timeFieldsHaveTheirInitialTimes() {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        auto* field = m_window->findChild<vorlanx::shell::TimeField*>(name);
+        QVERIFY2(field, qPrintable(name));
+        QCOMPARE(field->text(), text);
     }
 
     void groupsListsAndBoxes() {

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QAbstractSpinBox>
+
+namespace vorlanx::shell {
+
+// A meal-period time as HH:MM:SS, edited one part at a time: a click, the arrow keys, typed
+// digits and the up/down buttons act on the selected part (hours, minutes or seconds) only, and
+// every rule keeps the text a valid time of day.
+class TimeField : public QAbstractSpinBox {
+public:
+    TimeField(const char* name, const QString& text, QWidget* parent);
+
+    QString text() const;
+    void setText(const QString& text);
+
+    // The up/down buttons, the wheel and the Up/Down keys: +1 or -1 on the selected part.
+    void stepBy(int steps) override;
+
+    // Selection as the rules see it: start and length (the caret when nothing is selected).
+    int selectionStart() const;
+    int selectionLength() const;
+    void setSelection(int start, int length);
+
+protected:
+    StepEnabled stepEnabled() const override { return StepUpEnabled | StepDownEnabled; }
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    friend class TimeLineEdit;
+    void selectPart(int position);
+    void adjust(int delta);
+    void typeDigit(QChar c);
+    void replaceSelection(int value);
+};
+
+} // namespace vorlanx::shell
