@@ -21,23 +21,51 @@ void TransactionPool::startCardQuery(link::CardQueryArgs args) {
 }
 
 void TransactionPool::startOnlineConsumption(link::OnlineConsumptionArgs args) {
-    post([this, args = std::move(args)] { m_transactions.runOnlineConsumption(args); });
+    std::string key = args.address + ":" + std::to_string(args.port) + "|" + args.machine + "|" + args.card + "|" +
+                      args.amount;
+    {
+        std::lock_guard lock(m_paymentsMutex);
+        // A terminal has one payment outstanding at a time, so the same frame from the same
+        // sender while the first is not yet answered is its resend; the first one's reply
+        // answers both.
+        if (!m_paymentsUnderWay.insert(key).second) {
+            ++m_resentPayments;
+            return;
+        }
+    }
+    const bool queued = post([this, key, args = std::move(args)] {
+        m_transactions.runOnlineConsumption(args);
+        paymentDone(key);
+    });
+    if (!queued)
+        paymentDone(key);
+}
+
+std::size_t TransactionPool::paymentsUnderWay() {
+    std::lock_guard lock(m_paymentsMutex);
+    return m_paymentsUnderWay.size();
+}
+
+void TransactionPool::paymentDone(const std::string& key) {
+    std::lock_guard lock(m_paymentsMutex);
+    m_paymentsUnderWay.erase(key);
 }
 
 void TransactionPool::startOfflineUpload(link::OfflineUploadArgs args) {
     post([this, args = std::move(args)] { m_transactions.runOfflineUpload(args); });
 }
 
-void TransactionPool::post(WorkerPool::Job job) {
+bool TransactionPool::post(WorkerPool::Job job) {
     if (m_pool.tryPost(std::move(job))) {
         m_overflowing.store(false);
-        return;
+        return true;
     }
     const std::uint64_t dropped = ++m_dropped;
     // One line per flood, not one per frame: the engineer needs to know it happened, and the
     // log must not become the next bottleneck.
     if (!m_overflowing.exchange(true))
         link::debugLog("transactions", "queue full, frame dropped (" + std::to_string(dropped) + " so far)");
+    return false;
 }
 
 } // namespace vorlanx::txn

@@ -7,6 +7,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
+#include <string>
+#include <unordered_set>
 
 namespace vorlanx::txn {
 
@@ -34,14 +37,24 @@ public:
 
     // Frames dropped because the queue was full, since the pool was made.
     std::uint64_t droppedCount() const { return m_dropped.load(); }
+    // Payment frames dropped as resends of a payment still queued or under way.
+    std::uint64_t resentPaymentCount() const { return m_resentPayments.load(); }
+    std::size_t paymentsUnderWay();
     std::size_t workerCount() const { return m_pool.workerCount(); }
 
 private:
-    void post(WorkerPool::Job job);
+    bool post(WorkerPool::Job job);
+    void paymentDone(const std::string& key);
 
     CardTransactions& m_transactions;
     std::atomic<std::uint64_t> m_dropped{0};
     std::atomic<bool> m_overflowing{false};
+    std::atomic<std::uint64_t> m_resentPayments{0};
+    // Payments queued or under way, by sender and frame content. A terminal that hears nothing
+    // in time sends the same payment again; while the first is still being worked off, the
+    // second would book the meal twice.
+    std::mutex m_paymentsMutex;
+    std::unordered_set<std::string> m_paymentsUnderWay;
     WorkerPool m_pool;
 };
 

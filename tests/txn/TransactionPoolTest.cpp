@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace vorlanx::txn {
 namespace {
@@ -137,6 +138,46 @@ TEST(TransactionPool, FloodThatOverfillsTheQueueIsDroppedAndTheServiceAnswersAft
     const auto after = terminal.inbox.next();
     ASSERT_TRUE(after);
     EXPECT_EQ(after->substr(14, 8), "C0EECBC4");
+    listener.close();
+}
+
+TEST(TransactionPool, ResentPaymentWhileTheFirstIsUnderWayBooksOnce) {
+    CanteenFile canteen;
+    StalledDatabase stalled(canteen.db);
+    link::UdpEndpoint listener;
+    ASSERT_TRUE(listener.open([](const std::string&, std::uint16_t, std::span<const std::uint8_t>) {}));
+    ASSERT_TRUE(listener.bindPort("127.0.0.1", 0));
+    link::SharedClock clock;
+    link::ResultBox results;
+    RecordingSink sink;
+    FakeTerminal terminal, neighbour("127.0.0.2");
+    ASSERT_TRUE(terminal.ready && neighbour.ready);
+    CardTransactions transactions(stalled, listener, clock, results, sink);
+    TransactionPool pool(transactions, 2, 16);
+
+    const link::OnlineConsumptionArgs payment{terminal.port, "00BC614E", "0001", terminal.address, "250"};
+    pool.startOnlineConsumption(payment);
+    ASSERT_TRUE(stalled.waitForWaiting(1));
+    pool.startOnlineConsumption(payment); // the terminal heard nothing and sends it again
+    pool.startOnlineConsumption(payment);
+    EXPECT_EQ(pool.resentPaymentCount(), 2u);
+    // The same amount on the same card from another terminal is a payment of its own.
+    pool.startOnlineConsumption({neighbour.port, "00BC614E", "0001", neighbour.address, "250"});
+    ASSERT_TRUE(stalled.waitForWaiting(2));
+
+    stalled.open();
+    ASSERT_TRUE(terminal.inbox.next());
+    ASSERT_TRUE(neighbour.inbox.next());
+    EXPECT_FALSE(terminal.inbox.next(300ms)) << "one reply answers the payment and its resends";
+    EXPECT_EQ(canteen.balanceOf("12345678"), "9500");
+
+    // Once answered, the same frame again is a new payment (the next meal of the same price).
+    for (int i = 0; i < 500 && pool.paymentsUnderWay() > 0; ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(pool.paymentsUnderWay(), 0u);
+    pool.startOnlineConsumption(payment);
+    ASSERT_TRUE(terminal.inbox.next());
+    EXPECT_EQ(canteen.balanceOf("12345678"), "9250");
     listener.close();
 }
 
