@@ -131,11 +131,13 @@ std::string cardLine(std::int64_t card) {
 } // namespace
 
 bool BuiltinDatabase::open(const std::string& file) {
-    std::lock_guard lock(m_mutex);
+    std::scoped_lock lock(m_mutex, m_readerMutex);
+    m_reader.close();
     if (!m_db.open(file))
         return false;
-    if (!createBuiltinSchema(m_db)) {
+    if (!createBuiltinSchema(m_db) || !m_reader.open(file)) {
         m_db.close();
+        m_reader.close();
         return false;
     }
     return true;
@@ -151,26 +153,32 @@ bool BuiltinDatabase::isConnected() const {
 }
 
 void BuiltinDatabase::disconnect() {
-    std::lock_guard lock(m_mutex);
+    std::scoped_lock lock(m_mutex, m_readerMutex);
     m_db.close();
+    m_reader.close();
 }
 
 QueryResult BuiltinDatabase::runQuery(std::string_view command) {
+    const std::optional<ProcedureCall> call = ProcedureCall::parse(command);
+    if (call && (call->kind == ProcedureCall::Kind::Query || call->kind == ProcedureCall::Kind::Whitename)) {
+        std::lock_guard lock(m_readerMutex);
+        if (!m_reader.isOpen())
+            return {};
+        return call->kind == ProcedureCall::Kind::Query ? cardQuery(*call) : whitename(m_reader);
+    }
     std::lock_guard lock(m_mutex);
     if (!m_db.isOpen())
         return {};
-    const std::optional<ProcedureCall> call = ProcedureCall::parse(command);
     if (!call)
         return plainSql(command);
     switch (call->kind) {
-    case ProcedureCall::Kind::Query:
-        return cardQuery(*call);
     case ProcedureCall::Kind::Online:
         return onlinePayment(*call);
     case ProcedureCall::Kind::Offline:
         return offlineRecord(*call);
+    case ProcedureCall::Kind::Query:
     case ProcedureCall::Kind::Whitename:
-        return whitename();
+        break;
     }
     return {};
 }
@@ -179,7 +187,7 @@ QueryResult BuiltinDatabase::cardQuery(const ProcedureCall& call) {
     const std::optional<std::int64_t> card = cardOf(call);
     if (!card)
         return procedureAnswer("2", nullptr, 0, {"无此卡", "", "", ""});
-    const std::optional<Holder> holder = findHolder(m_db, *card);
+    const std::optional<Holder> holder = findHolder(m_reader, *card);
     if (!holder)
         return procedureAnswer("2", nullptr, *card, {"无此卡", cardLine(*card), "", ""});
     if (!holder->active)
@@ -308,8 +316,8 @@ QueryResult BuiltinDatabase::offlineRecord(const ProcedureCall& call) {
     return QueryResult({"col1"}, {"1"});
 }
 
-QueryResult BuiltinDatabase::whitename() {
-    sqlite3_stmt* statement = m_db.cached("SELECT hr_code, hr_name, dept_name, hr_phyid FROM card_holder "
+QueryResult BuiltinDatabase::whitename(SqliteConnection& db) {
+    sqlite3_stmt* statement = db.cached("SELECT hr_code, hr_name, dept_name, hr_phyid FROM card_holder "
                                           "WHERE active = 1 AND hr_phyid IS NOT NULL ORDER BY hr_code");
     if (statement == nullptr)
         return {};

@@ -42,14 +42,20 @@ private:
     QueryResult cardQuery(const ProcedureCall& call);
     QueryResult onlinePayment(const ProcedureCall& call);
     QueryResult offlineRecord(const ProcedureCall& call);
-    QueryResult whitename();
+    QueryResult whitename(SqliteConnection& db);
     QueryResult plainSql(std::string_view sql);
     bool begin();
     bool commit();
     void rollback();
 
+    // Bookings and any other writes go through m_db. The card query and the personnel list only
+    // read, and do so on a connection of their own: in WAL mode a reader never waits for a
+    // writer, so a booking held up by the disk or by another program's lock on the file does not
+    // stop the queries of every other terminal.
     mutable std::mutex m_mutex;
     SqliteConnection m_db;
+    mutable std::mutex m_readerMutex;
+    SqliteConnection m_reader;
 };
 
 } // namespace vorlanx::txn

@@ -85,6 +85,31 @@ TEST_F(BuiltinDatabaseTest, QueryOfAKnownCardShowsHolderAndBalance) {
     EXPECT_EQ(m_db.runQuery(queryFor("3000000000")).fieldText("col5"), "李四");
 }
 
+TEST_F(BuiltinDatabaseTest, QueriesAreAnsweredWhileAnotherWriterHoldsTheFile) {
+    // Another program (or a booking held up by the disk) keeps a write transaction open.
+    BuiltinDatabase other;
+    ASSERT_TRUE(other.open(m_file.string()));
+    other.runQuery("BEGIN IMMEDIATE");
+    // A payment now waits for the file; queries from other terminals must not wait behind it.
+    std::atomic<bool> paid{false};
+    std::string paymentCode;
+    std::thread payment([&] {
+        paymentCode = m_db.runQuery(onlineCall).fieldText("col1");
+        paid = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    QueryResult answer = m_db.runQuery(queryCall);
+    EXPECT_EQ(answer.fieldText("col1"), "1");
+    EXPECT_EQ(answer.fieldText("col5"), "张三");
+    EXPECT_EQ(m_db.runQuery(whitenameCall).rowCount(), 2u);
+    EXPECT_FALSE(paid) << "the payment cannot have been booked while the file was held";
+    other.runQuery("ROLLBACK");
+    payment.join();
+    EXPECT_EQ(paymentCode, "00");
+    // The reading connection sees the booking at once.
+    EXPECT_EQ(m_db.runQuery(queryCall).fieldText("col6"), "余额:97.50元");
+}
+
 TEST_F(BuiltinDatabaseTest, QueryOfUnknownAndBlockedCards) {
     EXPECT_EQ(m_db.runQuery(queryFor("99")).fieldText("col1"), "2");
     QueryResult blocked = m_db.runQuery(queryFor("555"));
