@@ -28,22 +28,17 @@ QString entry() {
 }
 } // namespace
 
-class ActivityLogTest : public QObject {
+class ActivityLogTest : public QObject, protected WindowFixture {
     Q_OBJECT
 
-    TestService* m_service = nullptr;
-    MainWindow* m_window = nullptr;
 
 private slots:
     void init() {
-        m_service = new TestService;
-        m_window = new MainWindow(m_service->context);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        makeService();
+        QVERIFY(openWindow());
     }
     void cleanup() {
-        delete m_window;
-        delete m_service;
+        closeAll();
     }
 
     void sixEntriesStaySevenAreEmptiedOnTheNextTick() {

@@ -30,22 +30,13 @@ std::string readFile(const std::filesystem::path& file) {
 }
 } // namespace
 
-class DatabaseSettingsTest : public QObject {
+class DatabaseSettingsTest : public QObject, protected WindowFixture {
     Q_OBJECT
-
-    TestService* m_service = nullptr;
-    MainWindow* m_window = nullptr;
 
     // Writes conf.ini as an engineer would by hand: GBK bytes, CRLF line ends.
     void writeConf(const std::string& bytes) {
         std::ofstream(m_service->dir / "conf.ini", std::ios::binary) << bytes;
     }
-    void openWindow() {
-        m_window = new MainWindow(m_service->context);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    }
-    template <typename T> T* child(const char* name) { return m_window->findChild<T*>(QString::fromUtf8(name)); }
     QString status() { return m_window->status().panel(StatusPanels::kStatus); }
     void fill(const char* server, const char* name, const char* user, const char* password) {
         child<QLineEdit>("IP编辑框_服务地址")->setText(QString::fromUtf8(server));
@@ -58,17 +49,15 @@ class DatabaseSettingsTest : public QObject {
 private slots:
     void init() {
         MessageBox::setCapture(true);
-        m_service = new TestService;
+        makeService();
     }
     void cleanup() {
-        delete m_window;
-        m_window = nullptr;
-        delete m_service;
+        closeAll();
         MessageBox::setCapture(false);
     }
 
     void firstStartWithoutAFile() {
-        openWindow();
+        QVERIFY(openWindow());
         QCOMPARE(status(), QStringLiteral("A连接失败"));
         QVERIFY(!m_window->status().panel(StatusPanels::kOperation).isEmpty());
         QCOMPARE(child<QLineEdit>("IP编辑框_服务地址")->text(), QStringLiteral("127.0.0.1"));
@@ -84,7 +73,7 @@ private slots:
     void handWrittenGbkFileSelectsTheBuiltinDatabase() {
         writeConf("[sername]\r\ntype=2\r\n[mssql]\r\n" + gbk("名称") + "=canteen\r\n[" + gbk("时段参数") +
                   "]\r\ntime2=10:00:00-13:00:00\r\ntime3=-13:00:00\r\n[" + gbk("时段金额") + "]\r\nmoney1=350\r\n");
-        openWindow();
+        QVERIFY(openWindow());
         QCOMPARE(child<vorlanx::shell::TimeField>("编辑框中A")->text(), QStringLiteral("10:00:00"));
         QCOMPARE(child<vorlanx::shell::TimeField>("编辑框中B")->text(), QStringLiteral("13:00:00"));
         QCOMPARE(child<vorlanx::shell::TimeField>("编辑框晚A")->text(), QStringLiteral("14:01:01"));
@@ -101,7 +90,7 @@ private slots:
 
     void typeZeroConnectsToNothing() {
         writeConf("[sername]\r\ntype=0\r\n[mssql]\r\n" + gbk("名称") + "=canteen\r\n");
-        openWindow();
+        QVERIFY(openWindow());
         QVERIFY(!child<QCheckBox>("选择框_数据库选择")->isChecked());
         QVERIFY(!child<QCheckBox>("选择框_内置库")->isChecked());
         QCOMPARE(child<QLineEdit>("编辑框_数据库名称")->text(), QString());
@@ -126,7 +115,7 @@ private slots:
         QFETCH(QString, user);
         QFETCH(QString, password);
         QFETCH(QString, message);
-        openWindow();
+        QVERIFY(openWindow());
         MessageBox::takeShown();
         fill(server.toUtf8(), name.toUtf8(), user.toUtf8(), password.toUtf8());
         clickSave();
@@ -135,7 +124,7 @@ private slots:
     }
 
     void saveWithNoDatabaseTickedWritesTypeZeroWithoutConnecting() {
-        openWindow();
+        QVERIFY(openWindow());
         fill("10.0.0.9", "canteen", "sa", "secret");
         child<QCheckBox>("选择框_数据库选择")->setChecked(false);
         clickSave();
@@ -150,7 +139,7 @@ private slots:
 
     void saveThatCannotConnectLeavesTheFileAlone() {
         writeConf("[sername]\r\ntype=0\r\n");
-        openWindow();
+        QVERIFY(openWindow());
         // A built-in database whose file cannot be created: its folder is a plain file.
         std::ofstream(m_service->dir / "blocker") << "x";
         child<QCheckBox>("选择框_内置库")->setChecked(true);
@@ -166,7 +155,7 @@ private slots:
     }
 
     void saveThatConnectsWritesTheFileAndRestarts() {
-        openWindow();
+        QVERIFY(openWindow());
         child<QCheckBox>("选择框_内置库")->setChecked(true);
         fill("127.0.0.1", "kitchen", "sa", "468");
         clickSave();

@@ -16,11 +16,9 @@ using vorlanx::shell::MainWindow;
 using vorlanx::shell::MessageBox;
 using vorlanx::shell::StatusPanels;
 
-class ListenerTest : public QObject {
+class ListenerTest : public QObject, protected WindowFixture {
     Q_OBJECT
 
-    TestService* m_service = nullptr;
-    MainWindow* m_window = nullptr;
     QLineEdit* m_port = nullptr;
     QPushButton* m_start = nullptr;
     QPushButton* m_stop = nullptr;
@@ -40,18 +38,15 @@ class ListenerTest : public QObject {
 private slots:
     void init() {
         MessageBox::setCapture(true);
-        m_service = new TestService;
-        m_window = new MainWindow(m_service->context);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        makeService();
+        QVERIFY(openWindow());
         m_port = m_window->findChild<QLineEdit*>(QStringLiteral("编辑框_端口1"));
         m_start = m_window->findChild<QPushButton*>(QStringLiteral("按钮_监听"));
         m_stop = m_window->findChild<QPushButton*>(QStringLiteral("按钮_停止"));
         QVERIFY(m_port && m_start && m_stop);
     }
     void cleanup() {
-        delete m_window;
-        delete m_service;
+        closeAll();
         MessageBox::setCapture(false);
     }
 
@@ -142,7 +137,6 @@ private slots:
         delete m_window;
         m_window = nullptr;
         QVERIFY(!m_service->listener.isOpen());
-        m_window = new MainWindow(m_service->context); // for cleanup
     }
 };
 

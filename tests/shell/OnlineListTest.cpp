@@ -18,11 +18,9 @@ using vorlanx::shell::StatusPanels;
 
 using vorlanx::test::FakeTerminal;
 
-class OnlineListTest : public QObject {
+class OnlineListTest : public QObject, protected WindowFixture {
     Q_OBJECT
 
-    TestService* m_service = nullptr;
-    MainWindow* m_window = nullptr;
     QTreeWidget* m_online = nullptr;
     quint16 m_port = 0;
 
@@ -33,10 +31,8 @@ class OnlineListTest : public QObject {
 
 private slots:
     void init() {
-        m_service = new TestService;
-        m_window = new MainWindow(m_service->context);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        makeService();
+        QVERIFY(openWindow());
         m_online = m_window->findChild<QTreeWidget*>(QStringLiteral("超级列表框1"));
         // The start button refuses port 0, so find a free port first.
         m_port = freeUdpPort();
@@ -45,8 +41,7 @@ private slots:
         QCOMPARE(m_window->status().panel(StatusPanels::kOperation), QStringLiteral("端口启动成功"));
     }
     void cleanup() {
-        delete m_window;
-        delete m_service;
+        closeAll();
     }
 
     void heartbeatIsAcknowledgedAndTheTerminalListed() {

@@ -10,15 +10,12 @@
 using vorlanx::shell::ListMenu;
 using vorlanx::shell::MainWindow;
 
-class TerminalListsTest : public QObject {
+class TerminalListsTest : public QObject, protected WindowFixture {
     Q_OBJECT
 
-    TestService* m_service = nullptr;
-    MainWindow* m_window = nullptr;
     QTreeWidget* m_online = nullptr;
     QTreeWidget* m_terminals = nullptr;
 
-    template <typename T> T* child(const char* name) { return m_window->findChild<T*>(QString::fromUtf8(name)); }
     QAction* item(const char* menu, const char* text) {
         for (auto* a : child<ListMenu>(menu)->actions())
             if (a->text() == QString::fromUtf8(text))
@@ -46,16 +43,13 @@ class TerminalListsTest : public QObject {
 
 private slots:
     void init() {
-        m_service = new TestService;
-        m_window = new MainWindow(m_service->context);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        makeService();
+        QVERIFY(openWindow());
         m_online = child<QTreeWidget>("超级列表框1");
         m_terminals = child<QTreeWidget>("超级列表框_设备");
     }
     void cleanup() {
-        delete m_window;
-        delete m_service;
+        closeAll();
     }
 
     void clickOnAnOnlineRowFillsTheSendFields() {

@@ -2,9 +2,12 @@
 
 #include "link/SharedClock.h"
 #include "link/UdpEndpoint.h"
+#include "shell/MainWindow.h"
 #include "shell/ServiceContext.h"
 #include "tests/support/FakeTerminal.h"
 #include "txn/ServiceDatabase.h"
+
+#include <QTest>
 
 #include <filesystem>
 #include <random>
@@ -35,4 +38,31 @@ struct TestService {
     vorlanx::txn::ServiceDatabase database;
     vorlanx::shell::ServiceContext context;
     int restarts = 0;
+};
+
+// A window of its own for every test function: the service parts first (so that a test can
+// prepare the service directory), then the window, shown offscreen.
+class WindowFixture {
+protected:
+    void makeService() { m_service = new TestService; }
+    bool openWindow() {
+        m_window = new vorlanx::shell::MainWindow(m_service->context);
+        m_window->show();
+        return QTest::qWaitForWindowExposed(m_window);
+    }
+    void closeAll() {
+        delete m_window;
+        m_window = nullptr;
+        delete m_service;
+        m_service = nullptr;
+    }
+    template <typename T> T* child(const char* name) const {
+        auto* w = m_window->findChild<T*>(QString::fromUtf8(name));
+        if (!w)
+            qWarning("missing control %s", name);
+        return w;
+    }
+
+    TestService* m_service = nullptr;
+    vorlanx::shell::MainWindow* m_window = nullptr;
 };

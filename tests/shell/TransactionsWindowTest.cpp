@@ -24,27 +24,22 @@ using vorlanx::shell::StatusPanels;
 
 using vorlanx::test::FakeTerminal;
 
-class TransactionsWindowTest : public QObject {
+class TransactionsWindowTest : public QObject, protected WindowFixture {
     Q_OBJECT
 
-    TestService* m_service = nullptr;
-    MainWindow* m_window = nullptr;
     quint16 m_port = 0;
 
-    template <typename T> T* child(const char* name) { return m_window->findChild<T*>(QString::fromUtf8(name)); }
 
 private slots:
     void init() {
-        m_service = new TestService;
+        makeService();
         // The built-in demo database; its first holder is 张三 with card 12345678 (00BC614E).
         vorlanx::txn::BuiltinDatabaseAdmin admin;
         QVERIFY(admin.open((m_service->dir / "canteen.db").string()));
         QVERIFY(admin.addDemoHolders(3).has_value());
         std::ofstream(m_service->dir / "conf.ini", std::ios::binary)
             << "[sername]\r\ntype=2\r\n[mssql]\r\n" << *vorlanx::link::utf8ToGbk("名称") << "=canteen\r\n";
-        m_window = new MainWindow(m_service->context);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        QVERIFY(openWindow());
         QTRY_COMPARE_WITH_TIMEOUT(m_window->status().panel(StatusPanels::kStatus), QStringLiteral("A连接成功"), 10000);
 
         m_port = freeUdpPort();
@@ -53,8 +48,7 @@ private slots:
         QCOMPARE(m_window->status().panel(StatusPanels::kOperation), QStringLiteral("端口启动成功"));
     }
     void cleanup() {
-        delete m_window;
-        delete m_service;
+        closeAll();
     }
 
     void personnelListFillsAfterStartUp() {

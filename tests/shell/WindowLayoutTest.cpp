@@ -19,18 +19,10 @@
 using vorlanx::shell::MainWindow;
 using vorlanx::shell::StatusPanels;
 
-class WindowLayoutTest : public QObject {
+class WindowLayoutTest : public QObject, protected WindowFixture {
     Q_OBJECT
 
-    TestService* m_service = nullptr;
-    MainWindow* m_window = nullptr;
 
-    template <typename T> T* child(const char* name) {
-        auto* w = m_window->findChild<T*>(QString::fromUtf8(name));
-        if (!w)
-            qWarning("missing control %s", name);
-        return w;
-    }
 
     QStringList headers(const char* list) {
         QStringList out;
@@ -42,14 +34,11 @@ class WindowLayoutTest : public QObject {
 
 private slots:
     void init() {
-        m_service = new TestService;
-        m_window = new MainWindow(m_service->context);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        makeService();
+        QVERIFY(openWindow());
     }
     void cleanup() {
-        delete m_window;
-        delete m_service;
+        closeAll();
     }
 
     void captionPlaceAndSize() {

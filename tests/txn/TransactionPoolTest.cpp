@@ -106,19 +106,27 @@ TEST_F(Service, PaymentAndOfflineUploadTravelTheWholeRoad) {
     EXPECT_EQ(results.text(), "离线消费：12345678|12.5元|2020-05-08|10:05:03\r\n");
 }
 
-TEST(TransactionPool, FloodThatOverfillsTheQueueIsDroppedAndTheServiceAnswersAfterwards) {
+// Transactions in front of a database that holds every job until the test lets it go.
+class StalledTransactions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(listener.open([](const std::string&, std::uint16_t, std::span<const std::uint8_t>) {}));
+        ASSERT_TRUE(listener.bindPort("127.0.0.1", 0));
+        ASSERT_TRUE(terminal.ready);
+    }
+    void TearDown() override { listener.close(); }
+
     CanteenFile canteen;
-    StalledDatabase stalled(canteen.db);
+    StalledDatabase stalled{canteen.db};
     link::UdpEndpoint listener;
-    ASSERT_TRUE(listener.open([](const std::string&, std::uint16_t, std::span<const std::uint8_t>) {}));
-    ASSERT_TRUE(listener.bindPort("127.0.0.1", 0));
     link::SharedClock clock;
     link::ResultBox results;
     RecordingSink sink;
     FakeTerminal terminal;
-    ASSERT_TRUE(terminal.ready);
-    CardTransactions transactions(stalled, listener, clock, results, sink);
+    CardTransactions transactions{stalled, listener, clock, results, sink};
+};
 
+TEST_F(StalledTransactions, FloodThatOverfillsTheQueueIsDroppedAndTheServiceAnswersAfterwards) {
     constexpr std::size_t workers = 2;
     constexpr std::size_t capacity = 4;
     constexpr std::size_t flood = 50;
@@ -141,18 +149,9 @@ TEST(TransactionPool, FloodThatOverfillsTheQueueIsDroppedAndTheServiceAnswersAft
     listener.close();
 }
 
-TEST(TransactionPool, ResentPaymentWhileTheFirstIsUnderWayBooksOnce) {
-    CanteenFile canteen;
-    StalledDatabase stalled(canteen.db);
-    link::UdpEndpoint listener;
-    ASSERT_TRUE(listener.open([](const std::string&, std::uint16_t, std::span<const std::uint8_t>) {}));
-    ASSERT_TRUE(listener.bindPort("127.0.0.1", 0));
-    link::SharedClock clock;
-    link::ResultBox results;
-    RecordingSink sink;
-    FakeTerminal terminal, neighbour("127.0.0.2");
-    ASSERT_TRUE(terminal.ready && neighbour.ready);
-    CardTransactions transactions(stalled, listener, clock, results, sink);
+TEST_F(StalledTransactions, ResentPaymentWhileTheFirstIsUnderWayBooksOnce) {
+    FakeTerminal neighbour("127.0.0.2");
+    ASSERT_TRUE(neighbour.ready);
     TransactionPool pool(transactions, 2, 16);
 
     const link::OnlineConsumptionArgs payment{terminal.port, "00BC614E", "0001", terminal.address, "250"};
