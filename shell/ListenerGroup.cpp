@@ -74,8 +74,6 @@ void ListenerGroup::startListening() {
 void ListenerGroup::stopListening() {
     m_endpoint.close();
     showIdle();
-    if (m_hooks.stopped)
-        m_hooks.stopped();
     m_status.setPanel(StatusPanels::kOperation, QStringLiteral("端口已关闭"));
 }
 

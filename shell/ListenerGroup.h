@@ -21,7 +21,6 @@ public:
     struct Hooks {
         std::function<link::UdpEndpoint::Handler()> makeHandler; // receive handler for each start
         std::function<void()> clearOnlineList;                   // runs first on every start
-        std::function<void()> stopped;                           // runs after a stop
     };
 
     ListenerGroup(link::UdpEndpoint& endpoint, StatusPanels& status, Hooks hooks, QWidget* parent);

@@ -1,5 +1,6 @@
 #include "link/FrameDispatcher.h"
 #include "tests/support/FakeTerminal.h"
+#include "tests/support/SampleTime.h"
 #include "link/HexText.h"
 #include "tests/WineHost.h"
 
@@ -93,16 +94,7 @@ public:
     std::vector<OfflineUploadArgs> uploads;
 };
 
-std::tm at(int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = 2020 - 1900;
-    t.tm_mon = 4;
-    t.tm_mday = 8;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
-}
+std::tm at(int hour, int minute, int second) { return vorlanx::test::may8th2020(hour, minute, second); }
 
 // The listener endpoint with the dispatcher as its handler, as the service runs it.
 struct Dispatching : ::testing::Test {

@@ -1,4 +1,5 @@
 #include "link/LogText.h"
+#include "tests/support/SampleTime.h"
 
 #include <gtest/gtest.h>
 
@@ -6,16 +7,7 @@
 
 namespace {
 
-std::tm at(int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = 2020 - 1900;
-    t.tm_mon = 4;
-    t.tm_mday = 8;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
-}
+std::tm at(int hour, int minute, int second) { return vorlanx::test::may8th2020(hour, minute, second); }
 
 TEST(DateTimeText, LeavesOutTrailingZeroParts) {
     EXPECT_EQ(vorlanx::link::dateTimeText(at(10, 5, 3)), "2020年5月8日10时5分3秒");

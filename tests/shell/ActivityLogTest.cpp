@@ -1,8 +1,9 @@
+#include "TestService.h"
 #include "link/LogText.h"
 #include "shell/AppendBox.h"
 #include "shell/MainWindow.h"
-#include "TestService.h"
 #include "shell/ServiceBridge.h"
+#include "tests/support/SampleTime.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -13,33 +14,21 @@ using vorlanx::shell::AppendBox;
 using vorlanx::shell::MainWindow;
 
 namespace {
-std::tm tenFiveThree() {
-    std::tm t{};
-    t.tm_year = 120;
-    t.tm_mon = 4;
-    t.tm_mday = 8;
-    t.tm_hour = 10;
-    t.tm_min = 5;
-    t.tm_sec = 3;
-    return t;
-}
 QString entry() {
-    return QString::fromStdString(vorlanx::link::clientEntry(tenFiveThree(), "192.168.1.20", 3000, {}));
+    return QString::fromStdString(
+        vorlanx::link::clientEntry(vorlanx::test::may8th2020(10, 5, 3), "192.168.1.20", 3000, {}));
 }
 } // namespace
 
 class ActivityLogTest : public QObject, protected WindowFixture {
     Q_OBJECT
 
-
 private slots:
     void init() {
         makeService();
         QVERIFY(openWindow());
     }
-    void cleanup() {
-        closeAll();
-    }
+    void cleanup() { closeAll(); }
 
     void sixEntriesStaySevenAreEmptiedOnTheNextTick() {
         auto& log = m_window->log();

@@ -22,8 +22,6 @@ using vorlanx::shell::StatusPanels;
 class WindowLayoutTest : public QObject, protected WindowFixture {
     Q_OBJECT
 
-
-
     QStringList headers(const char* list) {
         QStringList out;
         auto* tree = child<QTreeWidget>(list);
