@@ -4,9 +4,9 @@
 #include "shell/ServiceContext.h"
 #include "shell/StatusPanels.h"
 #include "shell/Widgets.h"
-#include "txn/ConnectionSettingsLoad.h"
-#include "txn/ConnectionSettingsSave.h"
-#include "txn/SettingsTexts.h"
+#include "config/ConnectionSettingsLoad.h"
+#include "config/ConnectionSettingsSave.h"
+#include "config/SettingsTexts.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -62,7 +62,7 @@ DatabaseSettingsGroup::~DatabaseSettingsGroup() {
 }
 
 void DatabaseSettingsGroup::loadAtStartup() {
-    auto load = txn::readDatabaseSettings(m_context.serviceDir);
+    auto load = config::readDatabaseSettings(m_context.serviceDir);
     if (load.shown)
         show(*load.shown);
     if (load.statusText)
@@ -83,17 +83,17 @@ void DatabaseSettingsGroup::loadAtStartup() {
 void DatabaseSettingsGroup::saveSettings() {
     if (m_connecting)
         return;
-    const txn::ConnectionSettings s = settings();
-    if (const auto refused = txn::checkConnectionSettings(s)) {
+    const config::ConnectionSettings s = settings();
+    if (const auto refused = config::checkConnectionSettings(s)) {
         showMessage(*refused);
         return;
     }
-    if (s.kind == txn::DatabaseKind::None) {
-        txn::finishDatabaseSave(m_context.serviceDir, s, false);
+    if (s.kind == config::DatabaseKind::None) {
+        config::finishDatabaseSave(m_context.serviceDir, s, false);
         return;
     }
     connectInBackground(s, [this, s](bool ok) {
-        const auto saved = txn::finishDatabaseSave(m_context.serviceDir, s, ok);
+        const auto saved = config::finishDatabaseSave(m_context.serviceDir, s, ok);
         if (saved.message)
             showMessage(*saved.message);
         if (saved.restart && m_hooks.restart)
@@ -101,7 +101,7 @@ void DatabaseSettingsGroup::saveSettings() {
     });
 }
 
-void DatabaseSettingsGroup::connectInBackground(const txn::ConnectionSettings& s, std::function<void(bool)> done) {
+void DatabaseSettingsGroup::connectInBackground(const config::ConnectionSettings& s, std::function<void(bool)> done) {
     if (m_worker.joinable())
         m_worker.join();
     m_connecting = true;
@@ -121,24 +121,24 @@ void DatabaseSettingsGroup::connectInBackground(const txn::ConnectionSettings& s
 }
 
 void DatabaseSettingsGroup::showMessage(const std::string& text) {
-    MessageBox::information(nullptr, QString::fromStdString(std::string(txn::kMessageTitle)),
+    MessageBox::information(nullptr, QString::fromStdString(std::string(config::kMessageTitle)),
                             QString::fromStdString(text));
 }
 
-void DatabaseSettingsGroup::show(const txn::ConnectionSettings& s) {
+void DatabaseSettingsGroup::show(const config::ConnectionSettings& s) {
     m_server->setText(QString::fromStdString(s.server));
     m_name->setText(QString::fromStdString(s.name));
     m_user->setText(QString::fromStdString(s.user));
     m_password->setText(QString::fromStdString(s.password));
-    m_sqlServer->setChecked(s.kind == txn::DatabaseKind::SqlServer);
-    m_builtin->setChecked(s.kind == txn::DatabaseKind::Builtin);
+    m_sqlServer->setChecked(s.kind == config::DatabaseKind::SqlServer);
+    m_builtin->setChecked(s.kind == config::DatabaseKind::Builtin);
 }
 
-txn::ConnectionSettings DatabaseSettingsGroup::settings() const {
-    txn::ConnectionSettings s;
-    s.kind = m_sqlServer->isChecked() ? txn::DatabaseKind::SqlServer
-             : m_builtin->isChecked() ? txn::DatabaseKind::Builtin
-                                      : txn::DatabaseKind::None;
+config::ConnectionSettings DatabaseSettingsGroup::settings() const {
+    config::ConnectionSettings s;
+    s.kind = m_sqlServer->isChecked() ? config::DatabaseKind::SqlServer
+             : m_builtin->isChecked() ? config::DatabaseKind::Builtin
+                                      : config::DatabaseKind::None;
     s.server = m_server->text().toStdString();
     s.name = m_name->text().toStdString();
     s.user = m_user->text().toStdString();

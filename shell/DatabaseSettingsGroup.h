@@ -1,6 +1,6 @@
 #pragma once
 
-#include "txn/ConnectionSettings.h"
+#include "config/ConnectionSettings.h"
 
 #include <QGroupBox>
 
@@ -35,8 +35,8 @@ public:
 
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
 
-    void show(const txn::ConnectionSettings& settings);
-    txn::ConnectionSettings settings() const;
+    void show(const config::ConnectionSettings& settings);
+    config::ConnectionSettings settings() const;
 
     // Start-up: fill the group from conf.ini and connect when it selects a database.
     void loadAtStartup();
@@ -46,7 +46,7 @@ public:
     bool connecting() const { return m_connecting; }
 
 private:
-    void connectInBackground(const txn::ConnectionSettings& settings, std::function<void(bool)> done);
+    void connectInBackground(const config::ConnectionSettings& settings, std::function<void(bool)> done);
     void showMessage(const std::string& text);
 
     ServiceContext& m_context;

@@ -15,7 +15,7 @@
 #include "shell/TimeField.h"
 #include "shell/WhitelistPage.h"
 #include "shell/Widgets.h"
-#include "txn/PeriodSettings.h"
+#include "config/PeriodSettings.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -183,8 +183,8 @@ void MainWindow::windowCreated() {
 }
 
 void MainWindow::loadPeriods() {
-    const auto periods = txn::loadPeriodSettings(m_context.serviceDir);
-    for (std::size_t i = 0; i < txn::kPeriodCount; ++i) {
+    const auto periods = config::loadPeriodSettings(m_context.serviceDir);
+    for (std::size_t i = 0; i < config::kPeriodCount; ++i) {
         m_periodPage->starts[i]->setText(QString::fromStdString(periods.times[i].start));
         m_periodPage->ends[i]->setText(QString::fromStdString(periods.times[i].end));
         m_periodPage->amounts[i]->setText(QString::fromStdString(periods.amounts[i]));

@@ -2,7 +2,7 @@
 
 #include "link/SharedClock.h"
 #include "link/UdpEndpoint.h"
-#include "txn/ServiceDatabase.h"
+#include "db/ServiceDatabase.h"
 
 #include <filesystem>
 #include <functional>
@@ -14,7 +14,7 @@ namespace vorlanx::shell {
 struct ServiceContext {
     link::UdpEndpoint& listener;
     link::SharedClock& clock;
-    txn::ServiceDatabase& database;
+    db::ServiceDatabase& database;
     // Where conf.ini and the built-in database live: the executable's directory.
     std::filesystem::path serviceDir;
     // Ends this process and starts it again after a few seconds; called after a save of working

@@ -2,9 +2,9 @@
 #include "link/UdpEndpoint.h"
 #include "shell/MainWindow.h"
 #include "shell/ServiceContext.h"
-#include "txn/ConnectionSettingsSave.h"
-#include "txn/Restart.h"
-#include "txn/ServiceDatabase.h"
+#include "config/ConnectionSettingsSave.h"
+#include "service/Restart.h"
+#include "db/ServiceDatabase.h"
 
 #include <QApplication>
 
@@ -15,9 +15,9 @@ int main(int argc, char* argv[]) {
     // The listener endpoint exists, without a socket, before the window; the operator starts it.
     vorlanx::link::UdpEndpoint listener;
     vorlanx::link::SharedClock clock;
-    vorlanx::txn::ServiceDatabase database(serviceDir);
+    vorlanx::db::ServiceDatabase database(serviceDir);
     vorlanx::shell::ServiceContext context{listener, clock, database, serviceDir,
-                                           [] { vorlanx::txn::restartSelf(vorlanx::txn::kSaveRestartDelay); }};
+                                           [] { vorlanx::service::restartSelf(vorlanx::config::kSaveRestartDelay); }};
     int rc = 0;
     {
         vorlanx::shell::MainWindow window(context);

@@ -4,7 +4,7 @@
 #include "link/UdpEndpoint.h"
 #include "shell/MainWindow.h"
 #include "shell/ServiceContext.h"
-#include "txn/ServiceDatabase.h"
+#include "db/ServiceDatabase.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,7 +17,7 @@ int main(int argc, char* argv[]) {
     QDir().mkpath(dir);
     vorlanx::link::UdpEndpoint listener;
     vorlanx::link::SharedClock clock;
-    vorlanx::txn::ServiceDatabase database(std::filesystem::path(dir.toStdU16String()));
+    vorlanx::db::ServiceDatabase database(std::filesystem::path(dir.toStdU16String()));
     vorlanx::shell::ServiceContext context{listener, clock, database, std::filesystem::path(dir.toStdU16String()), {}};
     vorlanx::shell::MainWindow window(context);
     window.show();

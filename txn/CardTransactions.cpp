@@ -22,7 +22,7 @@ struct Answer {
 };
 
 // Reads the answer columns and closes the result: the job's whole use of it.
-Answer readAnswer(QueryResult& result) {
+Answer readAnswer(db::QueryResult& result) {
     Answer answer{result.fieldText("col1"), result.fieldText("col5"), result.fieldText("col6"),
                   result.fieldText("col7"), result.fieldText("col8")};
     result.closeQuery();
@@ -44,12 +44,12 @@ std::optional<std::uint16_t> portOf(std::string_view text) {
 
 } // namespace
 
-CardTransactions::CardTransactions(Database& database, link::DatagramSender& sender, const link::SharedClock& clock,
+CardTransactions::CardTransactions(db::Database& database, link::DatagramSender& sender, const link::SharedClock& clock,
                                    link::ResultBox& results, link::DispatchSink& sink)
     : m_database(database), m_sender(sender), m_clock(clock), m_results(results), m_sink(sink) {}
 
 void CardTransactions::runCardQuery(const link::CardQueryArgs& args) {
-    QueryResult result = m_database.runQuery(cardQueryCommand(args.card, args.machine));
+    db::QueryResult result = m_database.runQuery(cardQueryCommand(args.card, args.machine));
     if (!result.isOpen())
         appendResult(cardQueryFailedLine(args.card));
     // The terminal waits for an answer to every query, so a failed one still gets a reply:
@@ -63,7 +63,7 @@ void CardTransactions::runOnlineConsumption(const link::OnlineConsumptionArgs& a
     // Date and time come from one reading of the clock, so a payment at midnight is never
     // booked with the new date and the old time.
     const link::ClockTexts now = m_clock.get();
-    QueryResult result =
+    db::QueryResult result =
         m_database.runQuery(onlineConsumptionCommand(args.card, args.machine, now.date, now.time, args.amount));
     const Answer answer = readAnswer(result);
     // No result code means nothing was decided; silence makes the terminal report the payment
@@ -77,7 +77,7 @@ void CardTransactions::runOnlineConsumption(const link::OnlineConsumptionArgs& a
 void CardTransactions::runOfflineUpload(const link::OfflineUploadArgs& args) {
     // The line is written first, so the box also lists records the database did not book.
     appendResult(offlineRecordLine(args.card, args.amount, args.recordTime));
-    QueryResult result =
+    db::QueryResult result =
         m_database.runQuery(offlineUploadCommand(args.card, args.machine, args.recordTime, args.amount));
     const std::string booked = result.fieldText(std::size_t{0});
     result.closeQuery();

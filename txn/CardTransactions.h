@@ -5,7 +5,7 @@
 #include "link/ResultBox.h"
 #include "link/SharedClock.h"
 #include "link/TransactionJobs.h"
-#include "txn/Database.h"
+#include "db/Database.h"
 
 namespace vorlanx::txn {
 
@@ -15,7 +15,7 @@ namespace vorlanx::txn {
 // number of threads at once; every reference must outlive the jobs.
 class CardTransactions {
 public:
-    CardTransactions(Database& database, link::DatagramSender& sender, const link::SharedClock& clock,
+    CardTransactions(db::Database& database, link::DatagramSender& sender, const link::SharedClock& clock,
                      link::ResultBox& results, link::DispatchSink& sink);
 
     // Always replies, with blank display lines when the database cannot answer.
@@ -28,7 +28,7 @@ public:
 private:
     void appendResult(const std::string& line);
 
-    Database& m_database;
+    db::Database& m_database;
     link::DatagramSender& m_sender;
     const link::SharedClock& m_clock;
     link::ResultBox& m_results;

@@ -6,7 +6,7 @@
 
 namespace vorlanx::txn {
 
-PersonnelSource::PersonnelSource(Database& database, PersonnelListener& listener)
+PersonnelSource::PersonnelSource(db::Database& database, PersonnelListener& listener)
     : m_database(database), m_listener(listener), m_worker([this](std::stop_token stop) { work(stop); }) {}
 
 PersonnelSource::~PersonnelSource() {
@@ -65,7 +65,7 @@ void PersonnelSource::load(std::uint64_t generation, const std::string& machineT
     m_listener.personnelListCleared();
     // One job from the call to the last row: the rows are read whole with the call, so no other
     // job's rows can mix in, and the database is free again while the list fills.
-    QueryResult result = m_database.runQuery(whitenameCommand(machineText));
+    db::QueryResult result = m_database.runQuery(whitenameCommand(machineText));
     std::size_t count = 0;
     while (!result.atEnd()) {
         // A newer load empties the list and fills it again; rows of this one would only be

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "txn/Database.h"
+#include "db/Database.h"
 #include "txn/PersonnelListener.h"
 
 #include <chrono>
@@ -20,7 +20,7 @@ namespace vorlanx::txn {
 class PersonnelSource {
 public:
     // Both references must outlive the source.
-    PersonnelSource(Database& database, PersonnelListener& listener);
+    PersonnelSource(db::Database& database, PersonnelListener& listener);
     ~PersonnelSource();
     PersonnelSource(const PersonnelSource&) = delete;
     PersonnelSource& operator=(const PersonnelSource&) = delete;
@@ -40,7 +40,7 @@ private:
     void load(std::uint64_t generation, const std::string& machineText, const std::stop_token& stop);
     bool superseded(std::uint64_t generation, const std::stop_token& stop);
 
-    Database& m_database;
+    db::Database& m_database;
     PersonnelListener& m_listener;
     std::mutex m_mutex;
     std::condition_variable_any m_wake;

@@ -1,8 +1,8 @@
 #include "tests/e2e/Canteen.h"
 
-#include "txn/BuiltinDatabase.h"
-#include "txn/BuiltinDatabaseAdmin.h"
-#include "txn/IniFile.h"
+#include "db/BuiltinDatabase.h"
+#include "db/BuiltinDatabaseAdmin.h"
+#include "config/IniFile.h"
 
 #include <random>
 #include <stdexcept>
@@ -11,8 +11,8 @@ namespace vorlanx::e2e {
 
 namespace {
 
-txn::QueryResult query(const std::filesystem::path& file, const std::string& sql) {
-    txn::BuiltinDatabase db;
+db::QueryResult query(const std::filesystem::path& file, const std::string& sql) {
+    db::BuiltinDatabase db;
     if (!db.open(file.string()))
         return {};
     return db.runQuery(sql);
@@ -24,8 +24,8 @@ Canteen::Canteen(std::size_t holders) {
     std::random_device random;
     m_dir = std::filesystem::temp_directory_path() / ("vorlanx-e2e-" + std::to_string(random()));
     std::filesystem::create_directories(m_dir);
-    const txn::IniFile conf(m_dir / "conf.ini");
-    txn::BuiltinDatabaseAdmin admin;
+    const config::IniFile conf(m_dir / "conf.ini");
+    db::BuiltinDatabaseAdmin admin;
     if (!conf.writeValue("sername", "type", "2") || !conf.writeValue("mssql", "名称", "canteen") ||
         !admin.open(databaseFile().string()) || !admin.addDemoHolders(holders))
         throw std::runtime_error("cannot set up the canteen in " + m_dir.string());

@@ -2,7 +2,7 @@
 // input is cut into section, key, value and file text by its first three bytes. Beyond not
 // crashing, a value written with plain names must read back.
 
-#include "txn/IniText.h"
+#include "config/IniText.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -40,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view value = take(data[2] % 32);
     const std::string_view text = all.substr(at);
 
-    (void)vorlanx::txn::readIniValue(text, section, key);
-    const std::string written = vorlanx::txn::writeIniValue(text, section, key, value);
-    const std::string back = vorlanx::txn::readIniValue(written, section, key);
+    (void)vorlanx::config::readIniValue(text, section, key);
+    const std::string written = vorlanx::config::writeIniValue(text, section, key, value);
+    const std::string back = vorlanx::config::readIniValue(written, section, key);
     if (plain(section) && plain(key) && plain(value) && back != value)
         std::abort();
     return 0;

@@ -4,7 +4,7 @@
 #include "shell/MessageBox.h"
 #include "shell/StatusPanels.h"
 #include "shell/TimeField.h"
-#include "txn/IniFile.h"
+#include "config/IniFile.h"
 #include "TestService.h"
 
 #include <QCheckBox>
@@ -129,7 +129,7 @@ private slots:
         child<QCheckBox>("选择框_数据库选择")->setChecked(false);
         clickSave();
         QVERIFY(MessageBox::takeShown().isEmpty());
-        vorlanx::txn::IniFile ini(m_service->dir / "conf.ini");
+        vorlanx::config::IniFile ini(m_service->dir / "conf.ini");
         QCOMPARE(ini.readValue("sername", "type"), std::string("0"));
         QCOMPARE(ini.readValue("mssql", "服务"), std::string("10.0.0.9"));
         QCOMPARE(ini.readValue("mssql", "密码"), std::string("secret"));
@@ -162,7 +162,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_service->restarts, 1, 10000);
         QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("A连接成功")});
         QVERIFY(!m_window->isVisible());
-        vorlanx::txn::IniFile ini(m_service->dir / "conf.ini");
+        vorlanx::config::IniFile ini(m_service->dir / "conf.ini");
         QCOMPARE(ini.readValue("sername", "type"), std::string("2"));
         QCOMPARE(ini.readValue("mssql", "名称"), std::string("kitchen"));
         QVERIFY(std::filesystem::exists(m_service->dir / "kitchen.db"));

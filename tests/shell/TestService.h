@@ -5,7 +5,7 @@
 #include "shell/MainWindow.h"
 #include "shell/ServiceContext.h"
 #include "tests/support/FakeTerminal.h"
-#include "txn/ServiceDatabase.h"
+#include "db/ServiceDatabase.h"
 
 #include <QTest>
 
@@ -35,7 +35,7 @@ struct TestService {
     std::filesystem::path dir;
     vorlanx::link::UdpEndpoint listener;
     vorlanx::link::SharedClock clock;
-    vorlanx::txn::ServiceDatabase database;
+    vorlanx::db::ServiceDatabase database;
     vorlanx::shell::ServiceContext context;
     int restarts = 0;
 };

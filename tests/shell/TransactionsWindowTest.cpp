@@ -5,7 +5,7 @@
 #include "shell/ListMenu.h"
 #include "shell/MainWindow.h"
 #include "shell/StatusPanels.h"
-#include "txn/BuiltinDatabaseAdmin.h"
+#include "db/BuiltinDatabaseAdmin.h"
 #include "txn/TransactionTexts.h"
 #include "TestService.h"
 #include "tests/support/FakeTerminal.h"
@@ -34,7 +34,7 @@ private slots:
     void init() {
         makeService();
         // The built-in demo database; its first holder is 张三 with card 12345678 (00BC614E).
-        vorlanx::txn::BuiltinDatabaseAdmin admin;
+        vorlanx::db::BuiltinDatabaseAdmin admin;
         QVERIFY(admin.open((m_service->dir / "canteen.db").string()));
         QVERIFY(admin.addDemoHolders(3).has_value());
         std::ofstream(m_service->dir / "conf.ini", std::ios::binary)

@@ -2,8 +2,8 @@
 #include "link/HexText.h"
 #include "link/UdpEndpoint.h"
 #include "tests/support/FakeTerminal.h"
-#include "txn/BuiltinDatabase.h"
-#include "txn/IniFile.h"
+#include "db/BuiltinDatabase.h"
+#include "config/IniFile.h"
 
 #include <gtest/gtest.h>
 
@@ -165,7 +165,7 @@ public:
         std::random_device random;
         m_path = std::filesystem::temp_directory_path() / ("vorlanxd-canteen-" + std::to_string(random()));
         std::filesystem::create_directories(m_path);
-        const vorlanx::txn::IniFile conf(m_path / "conf.ini");
+        const vorlanx::config::IniFile conf(m_path / "conf.ini");
         EXPECT_TRUE(conf.writeValue("sername", "type", "2"));
         EXPECT_TRUE(conf.writeValue("mssql", "名称", "canteen"));
         EXPECT_TRUE(db.open((m_path / "canteen.db").string()));
@@ -182,7 +182,7 @@ public:
     const std::filesystem::path& path() const { return m_path; }
     std::string value(const std::string& sql) { return db.runQuery(sql).fieldText(std::size_t{0}); }
 
-    vorlanx::txn::BuiltinDatabase db;
+    vorlanx::db::BuiltinDatabase db;
 
 private:
     std::filesystem::path m_path;

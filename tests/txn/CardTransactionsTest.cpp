@@ -3,7 +3,7 @@
 #include "TransactionTestKit.h"
 #include "link/ResultBox.h"
 #include "link/SharedClock.h"
-#include "txn/ServiceDatabase.h"
+#include "db/ServiceDatabase.h"
 
 #include <gtest/gtest.h>
 
@@ -99,7 +99,7 @@ TEST_F(ScriptedTransactions, OnlinePaymentWithoutResultCodeGetsNoReply) {
 
 class DatabaseDown : public Transactions {
 protected:
-    ServiceDatabase database{std::filesystem::temp_directory_path()};
+    db::ServiceDatabase database{std::filesystem::temp_directory_path()};
     CardTransactions transactions{database, listener, clock, results, sink};
 };
 

@@ -1,7 +1,7 @@
 #include "txn/PersonnelSource.h"
 
 #include "TransactionTestKit.h"
-#include "txn/ServiceDatabase.h"
+#include "db/ServiceDatabase.h"
 
 #include <gtest/gtest.h>
 
@@ -99,7 +99,7 @@ TEST(PersonnelSource, TypedMachineNumberGoesIntoTheCallWithQuotesDoubled) {
 }
 
 TEST(PersonnelSource, RefreshWithTheDatabaseDownEndsWithAnEmptyListAndCountZero) {
-    ServiceDatabase database(std::filesystem::temp_directory_path());
+    db::ServiceDatabase database(std::filesystem::temp_directory_path());
     ListView view;
     PersonnelSource source(database, view);
     source.refreshPersonnelList("");
@@ -109,14 +109,14 @@ TEST(PersonnelSource, RefreshWithTheDatabaseDownEndsWithAnEmptyListAndCountZero)
 }
 
 // Answers the first call only when the test says so, with other rows than every later call.
-class SlowFirstCall : public Database {
+class SlowFirstCall : public db::Database {
 public:
     bool connect(const std::string&, const std::string&, const std::string&, const std::string&) override {
         return true;
     }
     bool isConnected() const override { return true; }
     void disconnect() override {}
-    QueryResult runQuery(std::string_view) override {
+    db::QueryResult runQuery(std::string_view) override {
         std::unique_lock lock(m_mutex);
         const bool first = m_calls++ == 0;
         m_changed.notify_all();
@@ -136,11 +136,11 @@ public:
     }
 
 private:
-    static QueryResult rows(const std::string& tag, int count) {
+    static db::QueryResult rows(const std::string& tag, int count) {
         std::vector<std::string> cells;
         for (int i = 1; i <= count; ++i)
             cells.insert(cells.end(), {tag + std::to_string(i), "name", "dept", std::to_string(i)});
-        return QueryResult({"hr_code", "hr_name", "dept_name", "hr_phyid"}, cells);
+        return db::QueryResult({"hr_code", "hr_name", "dept_name", "hr_phyid"}, cells);
     }
 
     std::mutex m_mutex;

@@ -19,16 +19,16 @@ namespace {
 using namespace test;
 
 // A database that holds every job until the test opens it, as a stalled server would.
-class StalledDatabase : public Database {
+class StalledDatabase : public db::Database {
 public:
-    explicit StalledDatabase(Database& inner) : m_inner(inner) {}
+    explicit StalledDatabase(db::Database& inner) : m_inner(inner) {}
 
     bool connect(const std::string&, const std::string&, const std::string&, const std::string&) override {
         return true;
     }
     bool isConnected() const override { return true; }
     void disconnect() override {}
-    QueryResult runQuery(std::string_view command) override {
+    db::QueryResult runQuery(std::string_view command) override {
         {
             std::unique_lock lock(m_mutex);
             ++m_waiting;
@@ -48,7 +48,7 @@ public:
     }
 
 private:
-    Database& m_inner;
+    db::Database& m_inner;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::size_t m_waiting = 0;

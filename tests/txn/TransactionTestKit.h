@@ -5,8 +5,8 @@
 #include "link/HexText.h"
 #include "link/UdpEndpoint.h"
 #include "tests/support/FakeTerminal.h"
-#include "txn/BuiltinDatabase.h"
-#include "txn/Database.h"
+#include "db/BuiltinDatabase.h"
+#include "db/Database.h"
 
 #include <gtest/gtest.h>
 
@@ -61,25 +61,25 @@ private:
 
 // A database in front of another one that remembers every command text it was given, and can
 // stand in for a procedure with a fixed answer.
-class RecordingDatabase : public Database {
+class RecordingDatabase : public db::Database {
 public:
-    explicit RecordingDatabase(Database* inner = nullptr) : m_inner(inner) {}
+    explicit RecordingDatabase(db::Database* inner = nullptr) : m_inner(inner) {}
 
-    void answerWith(std::function<QueryResult(std::string_view)> answer) { m_answer = std::move(answer); }
+    void answerWith(std::function<db::QueryResult(std::string_view)> answer) { m_answer = std::move(answer); }
 
     bool connect(const std::string&, const std::string&, const std::string&, const std::string&) override {
         return true;
     }
     bool isConnected() const override { return true; }
     void disconnect() override {}
-    QueryResult runQuery(std::string_view command) override {
+    db::QueryResult runQuery(std::string_view command) override {
         {
             std::lock_guard lock(m_mutex);
             m_commands.emplace_back(command);
         }
         if (m_answer)
             return m_answer(command);
-        return m_inner != nullptr ? m_inner->runQuery(command) : QueryResult();
+        return m_inner != nullptr ? m_inner->runQuery(command) : db::QueryResult();
     }
     std::vector<std::string> commands() {
         std::lock_guard lock(m_mutex);
@@ -87,16 +87,16 @@ public:
     }
 
 private:
-    Database* m_inner;
-    std::function<QueryResult(std::string_view)> m_answer;
+    db::Database* m_inner;
+    std::function<db::QueryResult(std::string_view)> m_answer;
     std::mutex m_mutex;
     std::vector<std::string> m_commands;
 };
 
 // The answer of a procedure: col1, then col5 to col8.
-inline QueryResult procedureAnswer(const std::string& code, const std::string& line1, const std::string& line2 = {},
+inline db::QueryResult procedureAnswer(const std::string& code, const std::string& line1, const std::string& line2 = {},
                                    const std::string& line3 = {}, const std::string& line4 = {}) {
-    return QueryResult({"col1", "col5", "col6", "col7", "col8"}, {code, line1, line2, line3, line4});
+    return db::QueryResult({"col1", "col5", "col6", "col7", "col8"}, {code, line1, line2, line3, line4});
 }
 
 // A built-in database file in a fresh temporary directory, with four card holders.
@@ -131,7 +131,7 @@ public:
     }
     std::string recordCount() { return value("SELECT count(*) FROM consumption_record"); }
 
-    BuiltinDatabase db;
+    db::BuiltinDatabase db;
 
 private:
     std::filesystem::path m_dir;

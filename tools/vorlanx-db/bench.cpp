@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
-#include "txn/BuiltinDatabase.h"
-#include "txn/BuiltinDatabaseAdmin.h"
+#include "db/BuiltinDatabase.h"
+#include "db/BuiltinDatabaseAdmin.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ std::string onlineCall(int i) {
            std::to_string(12345678 + i % holders) + ",xfmoney =1,'";
 }
 
-template <typename Call> double rate(vorlanx::txn::BuiltinDatabase& db, int count, const char* expected, Call call) {
+template <typename Call> double rate(vorlanx::db::BuiltinDatabase& db, int count, const char* expected, Call call) {
     int wrong = 0;
     const auto start = Clock::now();
     for (int i = 0; i < count; ++i) {
@@ -47,17 +47,17 @@ int main(int argc, char** argv) {
         argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::temp_directory_path();
     const std::filesystem::path file = dir / ("vorlanx-bench-" + std::to_string(std::random_device{}()) + ".db");
     {
-        vorlanx::txn::BuiltinDatabaseAdmin admin;
+        vorlanx::db::BuiltinDatabaseAdmin admin;
         if (!admin.open(file.string()) || !admin.addDemoHolders(holders)) {
             std::fprintf(stderr, "vorlanx-db-bench: %s\n", admin.lastError().c_str());
             return 1;
         }
         // Blocked sample cards would answer 3; here every card may pay.
-        vorlanx::txn::BuiltinDatabase db;
+        vorlanx::db::BuiltinDatabase db;
         db.open(file.string());
         db.runQuery("UPDATE card_holder SET active = 1, balance_fen = 1000000");
     }
-    vorlanx::txn::BuiltinDatabase db;
+    vorlanx::db::BuiltinDatabase db;
     if (!db.open(file.string()))
         return 1;
     const double queries = rate(db, 200000, "1", queryCall);

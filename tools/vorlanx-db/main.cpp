@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "txn/BuiltinDatabaseAdmin.h"
+#include "db/BuiltinDatabaseAdmin.h"
 
 namespace {
 
@@ -101,14 +101,14 @@ int main(int argc, char** argv) {
             return failure("cannot read " + args[2]);
     }
 
-    vorlanx::txn::BuiltinDatabaseAdmin db;
+    vorlanx::db::BuiltinDatabaseAdmin db;
     if (!db.open(file))
         return failure(db.lastError());
 
     if (command == "init") {
         std::cout << file << ": ready\n";
     } else if (command == "import") {
-        const vorlanx::txn::ImportOutcome outcome = db.importCsv(csv);
+        const vorlanx::db::ImportOutcome outcome = db.importCsv(csv);
         if (!outcome.ok)
             return failure(args[2] + ": line " + std::to_string(outcome.line) + ": " + outcome.message +
                            "; nothing was imported");

@@ -11,9 +11,9 @@
 #include "shell/ServiceContext.h"
 #include "tools/vorlanx-termsim/LatencyHistogram.h"
 #include "tools/vorlanx-termsim/Simulator.h"
-#include "txn/BuiltinDatabaseAdmin.h"
-#include "txn/IniFile.h"
-#include "txn/ServiceDatabase.h"
+#include "db/BuiltinDatabaseAdmin.h"
+#include "config/IniFile.h"
+#include "db/ServiceDatabase.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
     const fs::path dir = fs::temp_directory_path() / ("vorlanx-window-lag-" + std::to_string(std::random_device{}()));
     fs::create_directories(dir);
     {
-        const vorlanx::txn::IniFile conf(dir / "conf.ini");
-        vorlanx::txn::BuiltinDatabaseAdmin admin;
+        const vorlanx::config::IniFile conf(dir / "conf.ini");
+        vorlanx::db::BuiltinDatabaseAdmin admin;
         if (!conf.writeValue("sername", "type", "2") || !conf.writeValue("mssql", "名称", "canteen") ||
             !admin.open((dir / "canteen.db").string()) || !admin.addDemoHolders(1000)) {
             std::fprintf(stderr, "vorlanx-window-lag: cannot set up %s\n", dir.string().c_str());
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     {
         vorlanx::link::UdpEndpoint listener;
         vorlanx::link::SharedClock clock;
-        vorlanx::txn::ServiceDatabase database(dir);
+        vorlanx::db::ServiceDatabase database(dir);
         vorlanx::shell::ServiceContext context{listener, clock, database, dir, [] {}};
         vorlanx::shell::MainWindow window(context);
         window.show();

@@ -10,9 +10,9 @@
 #include "link/UdpEndpoint.h"
 #include "tools/vorlanxd/ConsolePersonnelListener.h"
 #include "txn/CardTransactions.h"
-#include "txn/ConnectionSettingsLoad.h"
+#include "config/ConnectionSettingsLoad.h"
 #include "txn/PersonnelSource.h"
-#include "txn/ServiceDatabase.h"
+#include "db/ServiceDatabase.h"
 #include "txn/TransactionPool.h"
 
 #include <charconv>
@@ -125,8 +125,8 @@ int main(int argc, char** argv) {
     link::SharedClock clock;
 
     // The start-up of the window: database settings, connect, then the personnel list.
-    txn::ServiceDatabase database(options->dir);
-    txn::ConnectionSettingsLoad load = txn::readDatabaseSettings(options->dir);
+    db::ServiceDatabase database(options->dir);
+    config::ConnectionSettingsLoad load = config::readDatabaseSettings(options->dir);
     if (load.connectNeeded)
         load.applyConnectResult(database.connectWith(*load.shown));
     if (load.statusText)

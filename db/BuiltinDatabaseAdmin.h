@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "db/SqliteConnection.h"
+
+namespace vorlanx::db {
+
+// What an import did: everything or nothing. On failure line names the first bad row (1-based).
+struct ImportOutcome {
+    bool ok = false;
+    std::size_t line = 0;
+    std::string message;
+    std::size_t imported = 0;
+};
+
+// The canteen office's work on the built-in database file: card holders in, money on cards,
+// bookings out. Used by vorlanx-db while the service may be running on the same file.
+class BuiltinDatabaseAdmin {
+public:
+    // Opens the file, creating it and its tables when missing.
+    bool open(const std::string& file);
+    // Why the last operation failed, for the person at the command line.
+    const std::string& lastError() const { return m_error; }
+
+    // Rows of personnel number, name, department, card number (decimal, may be empty), balance in
+    // fen; UTF-8; an optional header row starting with "hr_code".
+    ImportOutcome importCsv(std::istream& csv);
+    // The new balance, or nullopt when no holder has that card.
+    std::optional<std::int64_t> topup(std::int64_t card, std::int64_t fen);
+    // hr_code,hr_name,dept_name,hr_phyid,balance_fen,active of the card's holder.
+    std::optional<std::string> show(std::int64_t card);
+    // Every booked consumption record as CSV with a header row.
+    bool writeRecords(std::ostream& out);
+    // Adds count sample holders; the first has card 12345678 (hex 00BC614E). Returns how many were new.
+    std::optional<std::size_t> addDemoHolders(std::size_t count);
+
+private:
+    SqliteConnection m_db;
+    std::string m_error;
+};
+
+} // namespace vorlanx::db

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "db/Database.h"
+#include "db/ReconnectGate.h"
+
+namespace vorlanx::db {
+
+// SQL Server through ODBC: the Windows driver manager there, unixODBC with FreeTDS registered as
+// "SQL Server" elsewhere. One connection serves every job; a job holds it only while its command
+// runs and its first result set is read, so jobs never interleave on the connection.
+class OdbcDatabase final : public Database {
+public:
+    static constexpr int loginTimeoutSeconds = 5;
+    // The command time-out the service always had from its database client; a server that stops
+    // answering in the middle of a job must not hold the connection, and every other job, for good.
+    static constexpr int commandTimeoutSeconds = 30;
+
+    // The driver name goes into the connection string; tests use another driver than "SQL Server".
+    explicit OdbcDatabase(std::string driver = "SQL Server");
+    ~OdbcDatabase() override;
+    OdbcDatabase(const OdbcDatabase&) = delete;
+    OdbcDatabase& operator=(const OdbcDatabase&) = delete;
+
+    bool connect(const std::string& server, const std::string& database, const std::string& user,
+                 const std::string& password) override;
+    bool isConnected() const override;
+    void disconnect() override;
+    QueryResult runQuery(std::string_view command) override;
+
+    static std::string connectionString(std::string_view driver, std::string_view server, std::string_view database,
+                                        std::string_view user, std::string_view password);
+
+private:
+    bool openLocked(const std::string& connection);
+    void closeLocked();
+    QueryResult readFirstResultSet(void* statement);
+
+    mutable std::mutex m_mutex;
+    std::string m_driver;
+    void* m_environment = nullptr;
+    void* m_connection = nullptr;
+    // The connection string of the last successful connect, for re-opening a lost connection.
+    std::string m_lastGood;
+    ReconnectGate m_gate;
+};
+
+} // namespace vorlanx::db

@@ -1,0 +1,87 @@
+#include "db/ServiceDatabase.h"
+
+#include "link/DebugLog.h"
+#include "db/OdbcDatabase.h"
+#if VORLANX_BUILTIN_DATABASE
+#include "db/BuiltinDatabase.h"
+#endif
+
+#include <mutex>
+#include <utility>
+
+namespace vorlanx::db {
+
+ServiceDatabase::ServiceDatabase(std::filesystem::path serviceDir) : m_serviceDir(std::move(serviceDir)) {}
+
+bool ServiceDatabase::connectWith(const config::ConnectionSettings& settings) {
+    std::unique_ptr<Database> next;
+    bool ok = false;
+    switch (settings.kind) {
+    case config::DatabaseKind::SqlServer:
+        next = std::make_unique<OdbcDatabase>();
+        ok = next->connect(settings.server, settings.name, settings.user, settings.password);
+        break;
+    case config::DatabaseKind::Builtin: {
+#if VORLANX_BUILTIN_DATABASE
+        auto builtin = std::make_unique<BuiltinDatabase>();
+        ok = builtin->open(config::builtinDatabaseFile(m_serviceDir, settings.name).string());
+        next = std::move(builtin);
+#else
+        link::debugLog("database", "this build has no built-in database");
+#endif
+        break;
+    }
+    case config::DatabaseKind::None:
+        break;
+    }
+    // The connect runs outside the lock so that jobs keep running on the old connection meanwhile.
+    std::shared_ptr<Database> replaced;
+    {
+        std::lock_guard lock(m_mutex);
+        replaced = std::exchange(m_active, ok ? std::shared_ptr<Database>(std::move(next)) : nullptr);
+        m_kind = ok ? settings.kind : config::DatabaseKind::None;
+    }
+    return ok;
+}
+
+bool ServiceDatabase::connect(const std::string& server, const std::string& database, const std::string& user,
+                              const std::string& password) {
+    config::ConnectionSettings settings;
+    settings.kind = config::DatabaseKind::SqlServer;
+    settings.server = server;
+    settings.name = database;
+    settings.user = user;
+    settings.password = password;
+    return connectWith(settings);
+}
+
+std::shared_ptr<Database> ServiceDatabase::active() const {
+    std::lock_guard lock(m_mutex);
+    return m_active;
+}
+
+bool ServiceDatabase::isConnected() const {
+    const auto db = active();
+    return db && db->isConnected();
+}
+
+void ServiceDatabase::disconnect() {
+    std::shared_ptr<Database> replaced;
+    std::lock_guard lock(m_mutex);
+    replaced = std::exchange(m_active, nullptr);
+    m_kind = config::DatabaseKind::None;
+}
+
+QueryResult ServiceDatabase::runQuery(std::string_view command) {
+    const auto db = active();
+    if (!db)
+        return {};
+    return db->runQuery(command);
+}
+
+config::DatabaseKind ServiceDatabase::kind() const {
+    std::lock_guard lock(m_mutex);
+    return m_kind;
+}
+
+} // namespace vorlanx::db

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "config/ConnectionSettings.h"
+#include "db/Database.h"
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
+namespace vorlanx::db {
+
+// The service's one database, whichever kind conf.ini selects: SQL Server through ODBC or the
+// built-in database file. The transactions and the personnel load hold this object for the
+// whole life of the service; a new connect swaps what stands behind it.
+class ServiceDatabase final : public Database {
+public:
+    explicit ServiceDatabase(std::filesystem::path serviceDir);
+
+    // Connects with the settings of the database settings group. A failed connect leaves the
+    // service without a connection; no database selected never connects.
+    bool connectWith(const config::ConnectionSettings& settings);
+
+    // SQL Server with the four values of the settings group.
+    bool connect(const std::string& server, const std::string& database, const std::string& user,
+                 const std::string& password) override;
+    bool isConnected() const override;
+    void disconnect() override;
+    QueryResult runQuery(std::string_view command) override;
+
+    config::DatabaseKind kind() const;
+    const std::filesystem::path& serviceDir() const { return m_serviceDir; }
+
+private:
+    std::filesystem::path m_serviceDir;
+    std::shared_ptr<Database> active() const;
+
+    // Guards only the pointer: a job takes its own reference and runs without the lock, so a
+    // reconnect never waits for a stream of jobs, and a replaced database lives on until the
+    // last job that holds it has finished.
+    mutable std::mutex m_mutex;
+    std::shared_ptr<Database> m_active;
+    config::DatabaseKind m_kind = config::DatabaseKind::None;
+};
+
+} // namespace vorlanx::db

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorlanx::service {
+
+// The service cannot start a second copy of itself and wait for its own end, so it leaves the
+// restart to a small script: the script waits, starts the executable again and deletes itself,
+// while the service ends at once.
+
+inline constexpr int kDefaultRestartDelay = 2;
+
+int restartDelay(std::optional<int> requested);
+
+// The Windows Restart.bat: four lines joined by CR LF, none after the last. launchPath is given
+// in the bytes the file gets (the ANSI code page, GBK), and so is the result.
+std::string restartBatchText(int delaySeconds, std::string_view launchPath);
+
+// The POSIX counterpart, a /bin/sh script: wait, delete the script, start the program from its
+// own directory with the given arguments.
+std::string restartShellText(int delaySeconds, const std::filesystem::path& program,
+                             const std::vector<std::string>& arguments, const std::filesystem::path& script);
+
+using EndProcessFunction = std::function<void()>;
+
+// Ends this process at once, with exit code 0 and without any exit routine: open sockets and
+// the database connection are left to the operating system.
+[[noreturn]] void endProcessNow();
+
+// Writes and starts the restart script for program (on Windows Restart.bat beside it, arguments
+// unused; elsewhere Restart.sh beside it, or in the temporary directory when that is read-only,
+// started in a session of its own) and then calls endProcess. Returns false without calling it
+// when program is not an existing file or when the script could not be written or started, so
+// the caller keeps running; true when endProcess returned.
+bool restartProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess);
+
+// This process's executable (GetModuleFileNameW on Windows, /proc/self/exe elsewhere); its
+// directory is the service directory. Empty when the system cannot say.
+std::filesystem::path ownProgram();
+
+// restartProgram for this process's own executable (outside Windows with this process's own
+// command-line arguments, so that vorlanxd keeps its --port and --dir). With the default endProcess it returns only
+// when the restart could not be handed over.
+bool restartSelf(std::optional<int> delaySeconds = std::nullopt, const EndProcessFunction& endProcess = endProcessNow);
+
+} // namespace vorlanx::service

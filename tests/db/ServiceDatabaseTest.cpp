@@ -1,0 +1,73 @@
+#include "db/ServiceDatabase.h"
+
+#include "tests/config/SettingsTestDir.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace vorlanx::db;
+
+vorlanx::config::ConnectionSettings builtin(const std::string& name) {
+    vorlanx::config::ConnectionSettings s;
+    s.kind = vorlanx::config::DatabaseKind::Builtin;
+    s.name = name;
+    return s;
+}
+
+TEST(ServiceDatabase, BuiltinKindOpensTheNamedFileInTheServiceDirectory) {
+    vorlanx::test::SettingsTestDir dir("vorlanx-servicedb");
+    ServiceDatabase db(dir.path());
+    ASSERT_TRUE(db.connectWith(builtin("canteen")));
+    EXPECT_TRUE(db.isConnected());
+    EXPECT_EQ(db.kind(), vorlanx::config::DatabaseKind::Builtin);
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "canteen.db"));
+    auto result = db.runQuery("execute dbo.sp_consume_ykt_whitename;1 @macid = ''");
+    EXPECT_TRUE(result.isOpen());
+    EXPECT_EQ(result.columns().size(), 4u);
+}
+
+TEST(ServiceDatabase, NoDatabaseSelectedOrAFailedConnectLeavesNoConnection) {
+    vorlanx::test::SettingsTestDir dir("vorlanx-servicedb");
+    ServiceDatabase db(dir.path());
+    ASSERT_TRUE(db.connectWith(builtin("canteen")));
+    vorlanx::config::ConnectionSettings none;
+    none.kind = vorlanx::config::DatabaseKind::None;
+    EXPECT_FALSE(db.connectWith(none));
+    EXPECT_FALSE(db.isConnected());
+    EXPECT_EQ(db.kind(), vorlanx::config::DatabaseKind::None);
+    EXPECT_FALSE(db.runQuery("select 1").isOpen());
+
+    // A file that cannot be created: its directory is a plain file.
+    std::ofstream(dir.path() / "blocker") << "x";
+    EXPECT_FALSE(db.connectWith(builtin((dir.path() / "blocker" / "inner.db").string())));
+    EXPECT_FALSE(db.isConnected());
+}
+
+TEST(ServiceDatabase, JobsKeepRunningWhileTheConnectionIsSwapped) {
+    vorlanx::test::SettingsTestDir dir("vorlanx-servicedb");
+    ServiceDatabase db(dir.path());
+    ASSERT_TRUE(db.connectWith(builtin("first")));
+    std::atomic<bool> stop{false};
+    std::atomic<int> answered{0};
+    std::vector<std::thread> jobs;
+    for (int i = 0; i < 3; ++i)
+        jobs.emplace_back([&] {
+            while (!stop) {
+                if (db.runQuery("execute dbo.sp_consume_ykt_whitename;1 @macid = ''").isOpen())
+                    ++answered;
+            }
+        });
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(db.connectWith(builtin(i % 2 ? "first" : "second")));
+    stop = true;
+    for (auto& t : jobs)
+        t.join();
+    EXPECT_GT(answered.load(), 0);
+    EXPECT_TRUE(db.isConnected());
+}
+
+} // namespace
