@@ -74,15 +74,9 @@ std::optional<std::string> dottedAddress(std::string_view text) {
     return out;
 }
 
-// Checked<std::string> holds a string either way, so the alternative is named by its index: 0 the
-// checked value, 1 the refusal.
-Checked<std::string> accepted(std::string value) {
-    return Checked<std::string>(std::in_place_index<0>, std::move(value));
-}
+Checked<std::string> accepted(std::string value) { return value; }
 
-Checked<std::string> refused(std::string text) {
-    return Checked<std::string>(std::in_place_index<1>, std::move(text));
-}
+Refusal refused(std::string text) { return Refusal{std::move(text)}; }
 
 std::string fieldOwner(std::optional<std::size_t> row) {
     if (!row)
@@ -96,18 +90,18 @@ Checked<Destination> checkTarget(const TargetText& text, std::optional<std::size
     const std::string_view address = trimmed(text.address);
     const std::optional<std::string> checkedAddress = dottedAddress(address);
     if (!checkedAddress)
-        return fieldOwner(row) + "IP地址不正确：" + std::string(address);
+        return refused(fieldOwner(row) + "IP地址不正确：" + std::string(address));
 
     const std::string_view port = trimmed(text.port);
     const std::optional<std::uint64_t> portValue = decimalValue(port, kMaxPort);
     if (!portValue || *portValue == 0)
-        return fieldOwner(row) + "端口不正确（1-65535）：" + std::string(port);
+        return refused(fieldOwner(row) + "端口不正确（1-65535）：" + std::string(port));
 
     // An empty machine field addresses machine 0, as the frame builders read it.
     const std::string_view machine = trimmed(text.machine);
     const std::optional<std::uint64_t> machineValue = machine.empty() ? 0 : decimalValue(machine, kMaxMachine);
     if (!machineValue)
-        return fieldOwner(row) + "机号不正确（0-65535）：" + std::string(machine);
+        return refused(fieldOwner(row) + "机号不正确（0-65535）：" + std::string(machine));
 
     return Destination{*checkedAddress, static_cast<std::uint16_t>(*portValue), std::to_string(*machineValue)};
 }

@@ -19,7 +19,15 @@ struct TargetText {
     std::string machine;
 };
 
-template <typename T> using Checked = std::variant<T, std::string>;
+// A refusal: the text of the message box.
+struct Refusal {
+    std::string text;
+
+    bool operator==(const Refusal&) const = default;
+};
+
+// The checked value, or why it was refused.
+template <typename T> using Checked = std::variant<T, Refusal>;
 
 // row: nullopt for the send fields, else the 0-based row of the terminal list.
 Checked<Destination> checkTarget(const TargetText& text, std::optional<std::size_t> row);

@@ -8,11 +8,11 @@
 
 namespace vorlanx::shell {
 
-DataConfigPage::DataConfigPage(ServiceContext& context, StatusPanels& status, QWidget* parent) : QWidget(parent) {
+DataConfigPage::DataConfigPage(service::VorlanxService& service, StatusPanels& status, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("数据配置"));
     terminals = makeList("超级列表框_设备", {QStringLiteral("设备IP"), QStringLiteral("端口号"), QStringLiteral("机号")},
                          {120, 50, 50}, this);
-    database = new DatabaseSettingsGroup(context, status, this);
+    database = new DatabaseSettingsGroup(service, status, this);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 4, 4, 4);

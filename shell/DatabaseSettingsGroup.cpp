@@ -1,7 +1,7 @@
 #include "shell/DatabaseSettingsGroup.h"
 
+#include "service/VorlanxService.h"
 #include "shell/MessageBox.h"
-#include "shell/ServiceContext.h"
 #include "shell/StatusPanels.h"
 #include "shell/Widgets.h"
 #include "config/ConnectionSettingsLoad.h"
@@ -17,8 +17,8 @@
 namespace vorlanx::shell {
 
 
-DatabaseSettingsGroup::DatabaseSettingsGroup(ServiceContext& context, StatusPanels& status, QWidget* parent)
-    : QGroupBox(parent), m_context(context), m_status(status) {
+DatabaseSettingsGroup::DatabaseSettingsGroup(service::VorlanxService& service, StatusPanels& status, QWidget* parent)
+    : QGroupBox(parent), m_service(service), m_status(status) {
     setObjectName(QStringLiteral("分组框11"));
     setTitle(QStringLiteral("数据库"));
     m_server = makeAddressEdit("IP编辑框_服务地址", QStringLiteral("127.0.0.1"), this);
@@ -56,73 +56,51 @@ DatabaseSettingsGroup::DatabaseSettingsGroup(ServiceContext& context, StatusPane
     connect(m_save, &QPushButton::clicked, this, &DatabaseSettingsGroup::saveSettings);
 }
 
-DatabaseSettingsGroup::~DatabaseSettingsGroup() {
-    if (m_worker.joinable())
-        m_worker.join();
-}
-
 void DatabaseSettingsGroup::loadAtStartup() {
-    auto load = config::readDatabaseSettings(m_context.serviceDir);
+    const auto load = m_service.startUp(m_hooks.machineText ? m_hooks.machineText() : std::string());
     if (load.shown)
         show(*load.shown);
     if (load.statusText)
         m_status.setPanel(StatusPanels::kStatus, QString::fromStdString(*load.statusText));
     if (load.operationText)
         m_status.setPanel(StatusPanels::kOperation, QString::fromStdString(*load.operationText));
-    if (!load.connectNeeded || !load.shown)
-        return;
-    connectInBackground(*load.shown, [this, load](bool ok) mutable {
-        load.applyConnectResult(ok);
-        if (load.statusText)
-            m_status.setPanel(StatusPanels::kStatus, QString::fromStdString(*load.statusText));
-        if (load.connected && m_hooks.connectedAtStartup)
-            m_hooks.connectedAtStartup();
-    });
+    if (load.connectNeeded && load.shown)
+        setConnecting(true);
+}
+
+void DatabaseSettingsGroup::startupConnectFinished(bool, const std::optional<QString>& statusText) {
+    setConnecting(false);
+    if (statusText)
+        m_status.setPanel(StatusPanels::kStatus, *statusText);
 }
 
 void DatabaseSettingsGroup::saveSettings() {
     if (m_connecting)
         return;
     const config::ConnectionSettings s = settings();
-    if (const auto refused = config::checkConnectionSettings(s)) {
-        showMessage(*refused);
+    if (const auto refused = m_service.saveDatabaseSettings(s)) {
+        showMessage(QString::fromStdString(*refused));
         return;
     }
-    if (s.kind == config::DatabaseKind::None) {
-        config::finishDatabaseSave(m_context.serviceDir, s, false);
-        return;
-    }
-    connectInBackground(s, [this, s](bool ok) {
-        const auto saved = config::finishDatabaseSave(m_context.serviceDir, s, ok);
-        if (saved.message)
-            showMessage(*saved.message);
-        if (saved.restart && m_hooks.restart)
-            m_hooks.restart();
-    });
+    if (s.kind != config::DatabaseKind::None)
+        setConnecting(true);
 }
 
-void DatabaseSettingsGroup::connectInBackground(const config::ConnectionSettings& s, std::function<void(bool)> done) {
-    if (m_worker.joinable())
-        m_worker.join();
-    m_connecting = true;
-    m_save->setEnabled(false);
-    m_worker = std::thread([this, s, done = std::move(done)]() mutable {
-        const bool ok = m_context.database.connectWith(s);
-        // Back on the UI thread; dropped unheard if the window has gone meanwhile.
-        QMetaObject::invokeMethod(
-            this,
-            [this, ok, done = std::move(done)] {
-                m_connecting = false;
-                m_save->setEnabled(true);
-                done(ok);
-            },
-            Qt::QueuedConnection);
-    });
+void DatabaseSettingsGroup::databaseSaveFinished(const std::optional<QString>& message, bool restart) {
+    setConnecting(false);
+    if (message)
+        showMessage(*message);
+    if (restart && m_hooks.restart)
+        m_hooks.restart();
 }
 
-void DatabaseSettingsGroup::showMessage(const std::string& text) {
-    MessageBox::information(nullptr, QString::fromStdString(std::string(config::kMessageTitle)),
-                            QString::fromStdString(text));
+void DatabaseSettingsGroup::setConnecting(bool connecting) {
+    m_connecting = connecting;
+    m_save->setEnabled(!connecting);
+}
+
+void DatabaseSettingsGroup::showMessage(const QString& text) {
+    MessageBox::information(nullptr, QString::fromStdString(std::string(config::kMessageTitle)), text);
 }
 
 void DatabaseSettingsGroup::show(const config::ConnectionSettings& s) {

@@ -5,33 +5,36 @@
 #include <QGroupBox>
 
 #include <functional>
-#include <thread>
+#include <optional>
+#include <string>
 
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
+namespace vorlanx::service {
+class VorlanxService;
+}
+
 namespace vorlanx::shell {
 
 class StatusPanels;
-struct ServiceContext;
 
 // The database settings group: server address, database name, user and password, and which
 // database the service uses: SQL Server ("MSSQL库"), the built-in database file ("内置库", its
 // file named by the database name box), or neither.
 //
-// It also runs the two flows of these settings: the start-up load and connect, and the save.
-// Connects run on a worker thread (a login may take its whole time-out) and their outcome is
-// applied on the UI thread, so the window stays painted meanwhile.
+// It also starts the two flows of these settings: the start-up load and connect, and the save.
+// The service connects on its own worker (a login may take its whole time-out); the outcome comes
+// back through the window's bridge and is applied here on the UI thread.
 class DatabaseSettingsGroup : public QGroupBox {
 public:
     struct Hooks {
-        std::function<void()> connectedAtStartup; // the personnel list is loaded next
+        std::function<std::string()> machineText; // of the send fields, for the personnel load
         std::function<void()> restart;            // after a save of working settings
     };
 
-    DatabaseSettingsGroup(ServiceContext& context, StatusPanels& status, QWidget* parent);
-    ~DatabaseSettingsGroup() override;
+    DatabaseSettingsGroup(service::VorlanxService& service, StatusPanels& status, QWidget* parent);
 
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
 
@@ -42,17 +45,20 @@ public:
     void loadAtStartup();
     // The click of the save button.
     void saveSettings();
-    // True while a connect runs on the worker.
+    // True while a connect runs on the service's worker.
     bool connecting() const { return m_connecting; }
 
-private:
-    void connectInBackground(const config::ConnectionSettings& settings, std::function<void(bool)> done);
-    void showMessage(const std::string& text);
+    // The outcomes of the connects, on the UI thread.
+    void startupConnectFinished(bool connected, const std::optional<QString>& statusText);
+    void databaseSaveFinished(const std::optional<QString>& message, bool restart);
 
-    ServiceContext& m_context;
+private:
+    void setConnecting(bool connecting);
+    void showMessage(const QString& text);
+
+    service::VorlanxService& m_service;
     StatusPanels& m_status;
     Hooks m_hooks;
-    std::thread m_worker;
     bool m_connecting = false;
 
     QLineEdit* m_server;

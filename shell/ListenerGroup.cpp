@@ -1,5 +1,6 @@
 #include "shell/ListenerGroup.h"
 
+#include "service/VorlanxService.h"
 #include "shell/MessageBox.h"
 #include "shell/StatusPanels.h"
 #include "shell/Widgets.h"
@@ -12,8 +13,8 @@
 
 namespace vorlanx::shell {
 
-ListenerGroup::ListenerGroup(link::UdpEndpoint& endpoint, StatusPanels& status, Hooks hooks, QWidget* parent)
-    : QGroupBox(parent), m_endpoint(endpoint), m_status(status), m_hooks(std::move(hooks)) {
+ListenerGroup::ListenerGroup(service::VorlanxService& service, StatusPanels& status, Hooks hooks, QWidget* parent)
+    : QGroupBox(parent), m_service(service), m_status(status), m_hooks(std::move(hooks)) {
     setObjectName(QStringLiteral("分组框3"));
     setTitle(QStringLiteral("监听"));
     m_port = makeLineEdit("编辑框_端口1", QStringLiteral("3000"), this);
@@ -57,24 +58,21 @@ void ListenerGroup::startListening() {
 
     bool number = false;
     const uint port = text.toUInt(&number);
+    // A port outside 1-65535 is taken as port 0, which the service refuses like a port in use.
     const bool validPort = number && port >= 1 && port <= 65535;
-    const bool bound = validPort && m_endpoint.open(m_hooks.makeHandler ? m_hooks.makeHandler() : nullptr) &&
-                       m_endpoint.bindPort("", static_cast<std::uint16_t>(port));
-    if (!bound) {
-        // The socket of a failed start is closed and its worker ended: nothing outlives it.
-        m_endpoint.close();
-        m_status.setPanel(StatusPanels::kOperation, QStringLiteral("端口被占用"));
+    const auto result = m_service.startListening(validPort ? static_cast<std::uint16_t>(port) : 0);
+    m_status.setPanel(StatusPanels::kOperation, QString::fromStdString(result.operationText));
+    if (!result.listening) {
         showIdle();
         return;
     }
-    m_status.setPanel(StatusPanels::kOperation, QStringLiteral("端口启动成功"));
     m_port->setEnabled(false);
 }
 
 void ListenerGroup::stopListening() {
-    m_endpoint.close();
+    const std::string text = m_service.stopListening();
     showIdle();
-    m_status.setPanel(StatusPanels::kOperation, QStringLiteral("端口已关闭"));
+    m_status.setPanel(StatusPanels::kOperation, QString::fromStdString(text));
 }
 
 void ListenerGroup::showIdle() {

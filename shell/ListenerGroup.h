@@ -1,6 +1,5 @@
 #pragma once
 
-#include "link/UdpEndpoint.h"
 
 #include <QGroupBox>
 
@@ -10,20 +9,23 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace vorlanx::service {
+class VorlanxService;
+}
+
 namespace vorlanx::shell {
 
 class StatusPanels;
 
 // The listener group: the port box, start and stop, the white-list count and the success
-// count. Start opens the listener endpoint anew and binds it; stop closes it.
+// count. Start opens the service's listener endpoint anew and binds it; stop closes it.
 class ListenerGroup : public QGroupBox {
 public:
     struct Hooks {
-        std::function<link::UdpEndpoint::Handler()> makeHandler; // receive handler for each start
-        std::function<void()> clearOnlineList;                   // runs first on every start
+        std::function<void()> clearOnlineList; // runs first on every start
     };
 
-    ListenerGroup(link::UdpEndpoint& endpoint, StatusPanels& status, Hooks hooks, QWidget* parent);
+    ListenerGroup(service::VorlanxService& service, StatusPanels& status, Hooks hooks, QWidget* parent);
 
     void startListening();
     void stopListening();
@@ -34,7 +36,7 @@ public:
 private:
     void showIdle();
 
-    link::UdpEndpoint& m_endpoint;
+    service::VorlanxService& m_service;
     StatusPanels& m_status;
     Hooks m_hooks;
     QLineEdit* m_port;

@@ -1,21 +1,24 @@
 #include "shell/MainWindow.h"
 
 #include "link/LogText.h"
+#include "service/VorlanxService.h"
+#include "shell/AdminCommands.h"
 #include "shell/AppendBox.h"
 #include "shell/BasicPage.h"
 #include "shell/DataConfigPage.h"
 #include "shell/DatabaseSettingsGroup.h"
 #include "shell/ListMenu.h"
+#include "shell/MessageBox.h"
 #include "shell/ListenerGroup.h"
 #include "shell/PeriodPage.h"
 #include "shell/ServiceBridge.h"
-#include "shell/ServiceContext.h"
 #include "shell/StatusPanels.h"
 #include "shell/TerminalLists.h"
 #include "shell/TimeField.h"
 #include "shell/WhitelistPage.h"
 #include "shell/Widgets.h"
 #include "config/PeriodSettings.h"
+#include "config/SettingsTexts.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -35,10 +38,8 @@
 
 namespace vorlanx::shell {
 
-MainWindow::MainWindow(ServiceContext& context, QWidget* parent)
-    : QMainWindow(parent), m_context(context), m_listener(context.listener), m_clock(context.clock),
-      m_bridge(new ServiceBridge(this)),
-      m_status(new StatusPanels(this)) {
+MainWindow::MainWindow(service::VorlanxService& service, QWidget* parent)
+    : QMainWindow(parent), m_service(service), m_bridge(new ServiceBridge(this)), m_status(new StatusPanels(this)) {
     setWindowTitle(QStringLiteral("VorlanxV7_20200508"));
     QFont small = font();
     small.setPointSize(8);
@@ -48,13 +49,8 @@ MainWindow::MainWindow(ServiceContext& context, QWidget* parent)
     buildLayout();
     buildMenus();
 
-    m_transactions =
-        std::make_unique<txn::CardTransactions>(m_context.database, m_listener, m_clock, m_resultBox, *m_bridge);
-    m_pool = std::make_unique<txn::TransactionPool>(*m_transactions);
-    m_personnel = std::make_unique<txn::PersonnelSource>(m_context.database, *m_bridge);
-    m_dispatcher =
-        std::make_unique<link::FrameDispatcher>(m_listener, m_terminals, m_resultBox, *m_bridge, m_pool.get());
     connectBridge();
+    m_service.setListener(m_bridge);
 
     m_clockTimer = new QTimer(this);
     m_clockTimer->setObjectName(QStringLiteral("时钟1"));
@@ -72,8 +68,10 @@ MainWindow::MainWindow(ServiceContext& context, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-    // The receive worker reports into this window: end it before the window goes.
-    m_listener.close();
+    // The service outlives the window: its port closes with the window, as the operator expects,
+    // and nothing it reports afterwards reaches the widgets.
+    m_service.stopListening();
+    m_service.setListener(nullptr);
 }
 
 void MainWindow::buildLayout() {
@@ -85,9 +83,8 @@ void MainWindow::buildLayout() {
     m_onlineList->setFixedWidth(226);
 
     ListenerGroup::Hooks hooks;
-    hooks.makeHandler = [this] { return m_dispatcher->handler(); };
     hooks.clearOnlineList = [this] { clearOnlineList(); };
-    m_listenerGroup = new ListenerGroup(m_listener, *m_status, std::move(hooks), central);
+    m_listenerGroup = new ListenerGroup(m_service, *m_status, std::move(hooks), central);
 
     auto* sendGroup = makeGroup("分组框4", QStringLiteral("发送目标"), central);
     m_sendAddress = makeAddressEdit("IP编辑框1", QString(), sendGroup);
@@ -112,7 +109,7 @@ void MainWindow::buildLayout() {
     m_basicPage = new BasicPage(m_pages);
     m_periodPage = new PeriodPage(m_pages);
     m_whitelistPage = new WhitelistPage(m_pages);
-    m_dataPage = new DataConfigPage(m_context, *m_status, m_pages);
+    m_dataPage = new DataConfigPage(m_service, *m_status, m_pages);
     m_pages->addTab(m_basicPage, QStringLiteral("基础参数"));
     m_pages->addTab(m_periodPage, QStringLiteral("时段设置"));
     m_pages->addTab(m_whitelistPage, QStringLiteral("黑白名单"));
@@ -154,6 +151,12 @@ void MainWindow::buildLayout() {
     row->addLayout(right);
     resultGroup->setFixedWidth(164);
     logGroup->setFixedWidth(164);
+
+    m_commands = new AdminCommands(m_service, *m_bridge,
+                                   {m_basicPage, m_periodPage, m_whitelistPage, m_sendAddress, m_sendPort, m_sendMachine,
+                                    m_dataPage->terminals, resultGroup, m_results, m_listenerGroup->successCount(),
+                                    m_status},
+                                   this);
 }
 
 void MainWindow::buildMenus() {
@@ -172,18 +175,14 @@ void MainWindow::windowCreated() {
     m_basicPage->setTime->setChecked(true);
     loadPeriods();
     DatabaseSettingsGroup::Hooks hooks;
-    hooks.connectedAtStartup = [this] { m_personnel->loadPersonnelList(m_sendMachine->text().toStdString()); };
-    hooks.restart = [this] {
-        close();
-        if (m_context.restart)
-            m_context.restart();
-    };
+    hooks.machineText = [this] { return m_sendMachine->text().toStdString(); };
+    hooks.restart = [this] { restartService(); };
     m_dataPage->database->setHooks(std::move(hooks));
     m_dataPage->database->loadAtStartup();
 }
 
 void MainWindow::loadPeriods() {
-    const auto periods = config::loadPeriodSettings(m_context.serviceDir);
+    const auto periods = config::loadPeriodSettings(m_service.dir());
     for (std::size_t i = 0; i < config::kPeriodCount; ++i) {
         m_periodPage->starts[i]->setText(QString::fromStdString(periods.times[i].start));
         m_periodPage->ends[i]->setText(QString::fromStdString(periods.times[i].end));
@@ -199,7 +198,7 @@ QString MainWindow::firstLocalAddress() {
     return QStringLiteral("127.0.0.1");
 }
 
-void MainWindow::clockTick() { m_status->setPanel(StatusPanels::kClock, QString::fromStdString(m_clock.tick().panelText())); }
+void MainWindow::clockTick() { m_status->setPanel(StatusPanels::kClock, QString::fromStdString(m_service.clock().tick().panelText())); }
 
 void MainWindow::logTick() {
     if (m_log->pieceCount() > link::kLogPieceLimit)
@@ -240,15 +239,37 @@ void MainWindow::connectBridge() {
     views.personnelListLoaded = [this](const QString& operationText) {
         m_status->setPanel(StatusPanels::kOperation, operationText);
     };
+    views.statusChanged = [this](const QString& text) { m_status->setPanel(StatusPanels::kStatus, text); };
+    views.operationChanged = [this](const QString& text) { m_status->setPanel(StatusPanels::kOperation, text); };
+    views.startupConnectFinished = [this](bool connected, const std::optional<QString>& statusText) {
+        m_dataPage->database->startupConnectFinished(connected, statusText);
+    };
+    views.databaseSaveFinished = [this](const std::optional<QString>& message, bool restart) {
+        m_dataPage->database->databaseSaveFinished(message, restart);
+    };
+    views.commandFinished = [this](bool completed, const std::optional<QString>& statusText) {
+        m_commands->commandFinished(completed, statusText);
+    };
     m_bridge->setViews(std::move(views));
 }
 
-void MainWindow::refreshPersonnel() { m_personnel->refreshPersonnelList(m_sendMachine->text().toStdString()); }
+void MainWindow::refreshPersonnel() { m_service.refreshPersonnelList(m_sendMachine->text().toStdString()); }
+
+void MainWindow::restartService() {
+    // The window stays open until the hand-over has worked, so a failed one leaves the operator
+    // with a window that still works and says what to do.
+    if (!m_service.restart()) {
+        MessageBox::information(this, QString::fromStdString(std::string(config::kMessageTitle)),
+                                QStringLiteral("重启失败，请手动重新启动程序"));
+        return;
+    }
+    close();
+}
 
 void MainWindow::clearOnlineList() {
     // Rows still on their way from an earlier listening run land first, then all go together.
     m_bridge->drain();
-    m_terminals.clear();
+    m_service.clearOnlineTerminals();
     m_onlineList->clear();
 }
 

@@ -1,16 +1,5 @@
 #pragma once
 
-#include "link/FrameDispatcher.h"
-#include "link/OnlineTerminals.h"
-#include "link/ResultBox.h"
-#include "link/SharedClock.h"
-#include "link/UdpEndpoint.h"
-#include "txn/CardTransactions.h"
-#include "txn/PersonnelSource.h"
-#include "txn/TransactionPool.h"
-
-#include <memory>
-
 #include <QMainWindow>
 
 class QLineEdit;
@@ -18,8 +7,13 @@ class QTabWidget;
 class QTimer;
 class QTreeWidget;
 
+namespace vorlanx::service {
+class VorlanxService;
+}
+
 namespace vorlanx::shell {
 
+class AdminCommands;
 class AppendBox;
 class BasicPage;
 class DataConfigPage;
@@ -27,16 +21,16 @@ class ListMenu;
 class ListenerGroup;
 class PeriodPage;
 class ServiceBridge;
-struct ServiceContext;
 class StatusPanels;
 class TerminalLists;
 class WhitelistPage;
 
 // The service's one window: the online terminal list, the listener and send-target groups,
-// the command pages, the result box, the activity log and the status bar.
+// the command pages, the result box, the activity log and the status bar. It shows what the
+// service reports and hands it what the operator asks for; the service outlives it.
 class MainWindow : public QMainWindow {
 public:
-    explicit MainWindow(ServiceContext& context, QWidget* parent = nullptr);
+    explicit MainWindow(service::VorlanxService& service, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Timer work, public so that tests can run a tick without waiting for it.
@@ -47,7 +41,7 @@ public:
     static QString firstLocalAddress();
 
     ServiceBridge& bridge() { return *m_bridge; }
-    txn::PersonnelSource& personnel() { return *m_personnel; }
+    service::VorlanxService& service() { return m_service; }
     ListenerGroup& listenerGroup() { return *m_listenerGroup; }
     StatusPanels& status() { return *m_status; }
     AppendBox& log() { return *m_log; }
@@ -61,19 +55,10 @@ private:
     void connectBridge();
     void clearOnlineList();
     void refreshPersonnel();
+    void restartService();
 
-    ServiceContext& m_context;
-    link::UdpEndpoint& m_listener;
-    link::SharedClock& m_clock;
+    service::VorlanxService& m_service;
     ServiceBridge* m_bridge;
-    link::OnlineTerminals m_terminals;
-    link::ResultBox m_resultBox;
-    // Declared in the order they are built; destroyed in reverse, the pool's workers before the
-    // transactions they run.
-    std::unique_ptr<txn::CardTransactions> m_transactions;
-    std::unique_ptr<txn::TransactionPool> m_pool;
-    std::unique_ptr<txn::PersonnelSource> m_personnel;
-    std::unique_ptr<link::FrameDispatcher> m_dispatcher;
     StatusPanels* m_status;
     QTreeWidget* m_onlineList = nullptr;
     ListenerGroup* m_listenerGroup = nullptr;
@@ -91,6 +76,7 @@ private:
     QTimer* m_logTimer = nullptr;
     TerminalLists* m_terminalLists = nullptr;
     ListMenu* m_listMenu = nullptr;
+    AdminCommands* m_commands = nullptr;
 };
 
 } // namespace vorlanx::shell

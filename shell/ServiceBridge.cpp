@@ -108,4 +108,49 @@ void ServiceBridge::personnelListLoaded(std::size_t, const std::string& operatio
     });
 }
 
+namespace {
+
+std::optional<QString> toQString(const std::optional<std::string>& text) {
+    if (!text)
+        return std::nullopt;
+    return QString::fromStdString(*text);
+}
+
+} // namespace
+
+void ServiceBridge::statusChanged(const std::string& text) {
+    postAction([this, t = QString::fromStdString(text)] {
+        if (m_views.statusChanged)
+            m_views.statusChanged(t);
+    });
+}
+
+void ServiceBridge::operationChanged(const std::string& text) {
+    postAction([this, t = QString::fromStdString(text)] {
+        if (m_views.operationChanged)
+            m_views.operationChanged(t);
+    });
+}
+
+void ServiceBridge::startupConnectFinished(bool connected, const std::optional<std::string>& statusText) {
+    postAction([this, connected, s = toQString(statusText)] {
+        if (m_views.startupConnectFinished)
+            m_views.startupConnectFinished(connected, s);
+    });
+}
+
+void ServiceBridge::databaseSaveFinished(const std::optional<std::string>& message, bool restart) {
+    postAction([this, m = toQString(message), restart] {
+        if (m_views.databaseSaveFinished)
+            m_views.databaseSaveFinished(m, restart);
+    });
+}
+
+void ServiceBridge::commandFinished(bool completed, const std::optional<std::string>& statusText) {
+    postAction([this, completed, s = toQString(statusText)] {
+        if (m_views.commandFinished)
+            m_views.commandFinished(completed, s);
+    });
+}
+
 } // namespace vorlanx::shell

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "link/DispatchSink.h"
-#include "txn/PersonnelListener.h"
+#include "service/ServiceListener.h"
 
 #include <QObject>
 #include <QString>
@@ -17,7 +16,7 @@ namespace vorlanx::shell {
 // values from any thread; the bridge applies them on the UI thread in the order they were
 // reported. Log texts that arrive back to back are joined into one append, so that a flood of
 // datagrams costs the window one update per batch, not one per datagram.
-class ServiceBridge : public QObject, public link::DispatchSink, public txn::PersonnelListener {
+class ServiceBridge : public QObject, public service::ServiceListener {
 public:
     // What the window does with each report, always called on the UI thread.
     struct Views {
@@ -31,6 +30,11 @@ public:
         std::function<void()> personnelListCleared;
         std::function<void(const QStringList& row, const QString& countText)> personnelRowAdded;
         std::function<void(const QString& operationText)> personnelListLoaded;
+        std::function<void(const QString&)> statusChanged;
+        std::function<void(const QString&)> operationChanged;
+        std::function<void(bool connected, std::optional<QString> statusText)> startupConnectFinished;
+        std::function<void(std::optional<QString> message, bool restart)> databaseSaveFinished;
+        std::function<void(bool completed, std::optional<QString> statusText)> commandFinished;
     };
 
     explicit ServiceBridge(QObject* parent = nullptr);
@@ -57,6 +61,13 @@ public:
     void personnelListCleared() override;
     void personnelRowAdded(const txn::PersonnelRow& row, const std::string& countText) override;
     void personnelListLoaded(std::size_t count, const std::string& operationText) override;
+
+    // Reports of the service's own workers.
+    void statusChanged(const std::string& text) override;
+    void operationChanged(const std::string& text) override;
+    void startupConnectFinished(bool connected, const std::optional<std::string>& statusText) override;
+    void databaseSaveFinished(const std::optional<std::string>& message, bool restart) override;
+    void commandFinished(bool completed, const std::optional<std::string>& statusText) override;
 
 private:
     struct Event {

@@ -1,10 +1,5 @@
-#include "link/SharedClock.h"
-#include "link/UdpEndpoint.h"
+#include "service/VorlanxService.h"
 #include "shell/MainWindow.h"
-#include "shell/ServiceContext.h"
-#include "config/ConnectionSettingsSave.h"
-#include "service/Restart.h"
-#include "db/ServiceDatabase.h"
 
 #include <QApplication>
 
@@ -12,18 +7,14 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // From UTF-16, so that a directory with Chinese characters is the same path on every platform.
     const std::filesystem::path serviceDir(QCoreApplication::applicationDirPath().toStdU16String());
-    // The listener endpoint exists, without a socket, before the window; the operator starts it.
-    vorlanx::link::UdpEndpoint listener;
-    vorlanx::link::SharedClock clock;
-    vorlanx::db::ServiceDatabase database(serviceDir);
-    vorlanx::shell::ServiceContext context{listener, clock, database, serviceDir,
-                                           [] { vorlanx::service::restartSelf(vorlanx::config::kSaveRestartDelay); }};
+    // The service exists, without a socket, before the window; the operator starts listening.
+    vorlanx::service::VorlanxService service({serviceDir, {}});
     int rc = 0;
     {
-        vorlanx::shell::MainWindow window(context);
+        vorlanx::shell::MainWindow window(service);
         window.show();
         rc = app.exec();
     }
-    listener.close();
+    service.stopListening();
     return rc;
 }

@@ -12,7 +12,7 @@ using namespace vorlanx::admin;
 
 // The refusal text, or "" when the input was accepted.
 template <typename T> std::string refusalOf(const Checked<T>& checked) {
-    return checked.index() == 1 ? std::get<1>(checked) : std::string();
+    return checked.index() == 1 ? std::get<1>(checked).text : std::string();
 }
 
 Destination accepted(const Checked<Destination>& checked) {
@@ -75,10 +75,10 @@ TEST(TargetInputCheck, TheFirstBadFieldIsReported) {
 }
 
 TEST(AmountInputCheck, AcceptsDigitsUpToTheWidthOfTheAmountField) {
-    EXPECT_EQ(checkAmount("1000", 0), (Checked<std::string>(std::in_place_index<0>, "1000")));
-    EXPECT_EQ(checkAmount(" 0 ", 1), (Checked<std::string>(std::in_place_index<0>, "0")));
-    EXPECT_EQ(checkAmount("0042", 2), (Checked<std::string>(std::in_place_index<0>, "42")));
-    EXPECT_EQ(checkAmount("4294967295", 3), (Checked<std::string>(std::in_place_index<0>, "4294967295")));
+    EXPECT_EQ(checkAmount("1000", 0), (Checked<std::string>(std::string("1000"))));
+    EXPECT_EQ(checkAmount(" 0 ", 1), (Checked<std::string>(std::string("0"))));
+    EXPECT_EQ(checkAmount("0042", 2), (Checked<std::string>(std::string("42"))));
+    EXPECT_EQ(checkAmount("4294967295", 3), (Checked<std::string>(std::string("4294967295"))));
 }
 
 TEST(AmountInputCheck, RefusalNamesTheMeal) {

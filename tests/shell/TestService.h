@@ -1,11 +1,8 @@
 #pragma once
 
-#include "link/SharedClock.h"
-#include "link/UdpEndpoint.h"
+#include "service/VorlanxService.h"
 #include "shell/MainWindow.h"
-#include "shell/ServiceContext.h"
 #include "tests/support/FakeTerminal.h"
-#include "db/ServiceDatabase.h"
 
 #include <QTest>
 
@@ -15,29 +12,37 @@
 
 using vorlanx::test::freeUdpPort;
 
-// The process-wide parts of the service for one test: a fresh service directory under the
-// temporary directory (removed afterwards), the listener endpoint, the clock and the database.
-// A restart only counts itself.
+// The service for one test, in a fresh service directory under the temporary directory (removed
+// afterwards), with its listener endpoint, clock and database at hand. A restart only counts itself.
 struct TestService {
     TestService()
-        : dir(std::filesystem::temp_directory_path() / ("vorlanx-shell-" + std::to_string(std::random_device{}()))),
-          database(dir), context{listener, clock, database, dir, [this] { ++restarts; }} {
-        std::filesystem::create_directories(dir);
-    }
+        : dir(makeDir()), service({dir,
+                                   [this] {
+                                       ++restarts;
+                                       return restartWorks;
+                                   }}),
+          listener(service.endpoint()), clock(service.clock()), database(service.database()) {}
     ~TestService() {
-        listener.close();
+        service.stopListening();
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
     }
     TestService(const TestService&) = delete;
     TestService& operator=(const TestService&) = delete;
 
+    static std::filesystem::path makeDir() {
+        auto dir = std::filesystem::temp_directory_path() / ("vorlanx-shell-" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(dir);
+        return dir;
+    }
+
     std::filesystem::path dir;
-    vorlanx::link::UdpEndpoint listener;
-    vorlanx::link::SharedClock clock;
-    vorlanx::db::ServiceDatabase database;
-    vorlanx::shell::ServiceContext context;
+    vorlanx::service::VorlanxService service;
+    vorlanx::link::UdpEndpoint& listener;
+    vorlanx::link::SharedClock& clock;
+    vorlanx::db::ServiceDatabase& database;
     int restarts = 0;
+    bool restartWorks = true;
 };
 
 // A window of its own for every test function: the service parts first (so that a test can
@@ -46,7 +51,7 @@ class WindowFixture {
 protected:
     void makeService() { m_service = new TestService; }
     bool openWindow() {
-        m_window = new vorlanx::shell::MainWindow(m_service->context);
+        m_window = new vorlanx::shell::MainWindow(m_service->service);
         m_window->show();
         return QTest::qWaitForWindowExposed(m_window);
     }

@@ -8,7 +8,7 @@
 #include "link/SharedClock.h"
 #include "link/UdpEndpoint.h"
 #include "shell/MainWindow.h"
-#include "shell/ServiceContext.h"
+#include "service/VorlanxService.h"
 #include "tools/vorlanx-termsim/LatencyHistogram.h"
 #include "tools/vorlanx-termsim/Simulator.h"
 #include "db/BuiltinDatabaseAdmin.h"
@@ -53,11 +53,8 @@ int main(int argc, char** argv) {
 
     int status = 0;
     {
-        vorlanx::link::UdpEndpoint listener;
-        vorlanx::link::SharedClock clock;
-        vorlanx::db::ServiceDatabase database(dir);
-        vorlanx::shell::ServiceContext context{listener, clock, database, dir, [] {}};
-        vorlanx::shell::MainWindow window(context);
+        vorlanx::service::VorlanxService service({dir, [] { return false; }});
+        vorlanx::shell::MainWindow window(service);
         window.show();
 
         vorlanx::link::UdpEndpoint probe;
@@ -119,7 +116,7 @@ int main(int argc, char** argv) {
         std::printf("{\"window_late_p99_ms\": %.1f, \"window_late_max_ms\": %.1f}\n",
                     static_cast<double>(lateness.percentile(0.99)) / 1000, static_cast<double>(lateness.max()) / 1000);
         status = lateness.max() < 100000 ? 0 : 3;
-        listener.close();
+        service.stopListening();
     }
     std::error_code ignored;
     fs::remove_all(dir, ignored);

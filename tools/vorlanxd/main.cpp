@@ -3,17 +3,8 @@
 // can run under a supervisor or in a test.
 
 #include "link/ConsoleSink.h"
-#include "link/FrameDispatcher.h"
-#include "link/OnlineTerminals.h"
-#include "link/ResultBox.h"
-#include "link/SharedClock.h"
-#include "link/UdpEndpoint.h"
-#include "tools/vorlanxd/ConsolePersonnelListener.h"
-#include "txn/CardTransactions.h"
-#include "config/ConnectionSettingsLoad.h"
-#include "txn/PersonnelSource.h"
-#include "db/ServiceDatabase.h"
-#include "txn/TransactionPool.h"
+#include "service/VorlanxService.h"
+#include "tools/vorlanxd/ConsoleServiceListener.h"
 
 #include <charconv>
 #include <chrono>
@@ -119,49 +110,36 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
 
-    link::OnlineTerminals terminals;
-    link::ResultBox results;
     link::ConsoleSink sink(std::cout, std::cerr);
-    link::SharedClock clock;
+    ConsoleServiceListener listener(sink);
+    service::VorlanxService service({options->dir, {}});
+    service.setListener(&listener);
 
     // The start-up of the window: database settings, connect, then the personnel list.
-    db::ServiceDatabase database(options->dir);
-    config::ConnectionSettingsLoad load = config::readDatabaseSettings(options->dir);
-    if (load.connectNeeded)
-        load.applyConnectResult(database.connectWith(*load.shown));
+    const config::ConnectionSettingsLoad load = service.startUp("");
     if (load.statusText)
         sink.status(*load.statusText);
     if (load.operationText)
         sink.operation(*load.operationText);
-    ConsolePersonnelListener personnelView(sink);
-    txn::PersonnelSource personnel(database, personnelView);
-    if (load.connected)
-        personnel.loadPersonnelList("");
+    service.waitDatabaseIdle(std::chrono::minutes(5));
 
-    link::UdpEndpoint listener;
-    txn::CardTransactions transactions(database, listener, clock, results, sink);
-    txn::TransactionPool pool(transactions);
-    link::FrameDispatcher dispatcher(listener, terminals, results, sink, &pool);
-
-    if (!listener.open(dispatcher.handler()) || !listener.bindPort("", options->port)) {
-        listener.close();
-        sink.operation("端口被占用");
+    const auto listening = service.startListening(options->port);
+    sink.operation(listening.operationText);
+    if (!listening.listening) {
         std::cerr << "vorlanxd: cannot listen on UDP port " << options->port
                   << " (in use by another program or not allowed)\n";
         return 1;
     }
-    sink.operation("端口启动成功");
 
     // The receive worker and the pool do all the work; this thread keeps the clock that
     // payments are booked with and waits for the stop request.
     while (g_stopRequested == 0) {
-        clock.tick();
+        service.clock().tick();
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 
     // The socket closes first, so no frame reaches the pool while it winds down; the pool then
     // finishes the jobs in hand and joins its workers before the database goes.
-    listener.close();
-    sink.operation("端口已关闭");
+    sink.operation(service.stopListening());
     return 0;
 }

@@ -1,0 +1,72 @@
+#include "service/ListenerHub.h"
+
+#include <mutex>
+
+namespace vorlanx::service {
+
+void ListenerHub::attach(ServiceListener* listener) {
+    std::unique_lock lock(m_mutex);
+    m_listener = listener;
+}
+
+template <typename Report> void ListenerHub::pass(Report&& report) {
+    // Shared: the receive worker, the transaction workers and the others report side by side.
+    std::shared_lock lock(m_mutex);
+    if (m_listener)
+        report(*m_listener);
+}
+
+void ListenerHub::clientEntry(const std::string& entry) {
+    pass([&](ServiceListener& l) { l.clientEntry(entry); });
+}
+
+void ListenerHub::terminalAdded(const std::string& address, const std::string& portText, const std::string& machine,
+                                const std::string& totalText) {
+    pass([&](ServiceListener& l) { l.terminalAdded(address, portText, machine, totalText); });
+}
+
+void ListenerHub::terminalRemoved(const std::string& address, const std::string& statusText) {
+    pass([&](ServiceListener& l) { l.terminalRemoved(address, statusText); });
+}
+
+void ListenerHub::resultAppended(const std::string& text, std::optional<std::size_t> successCount) {
+    pass([&](ServiceListener& l) { l.resultAppended(text, successCount); });
+}
+
+void ListenerHub::personnelRefreshStarted(const std::string& operationText) {
+    pass([&](ServiceListener& l) { l.personnelRefreshStarted(operationText); });
+}
+
+void ListenerHub::personnelListCleared() {
+    pass([&](ServiceListener& l) { l.personnelListCleared(); });
+}
+
+void ListenerHub::personnelRowAdded(const txn::PersonnelRow& row, const std::string& countText) {
+    pass([&](ServiceListener& l) { l.personnelRowAdded(row, countText); });
+}
+
+void ListenerHub::personnelListLoaded(std::size_t count, const std::string& operationText) {
+    pass([&](ServiceListener& l) { l.personnelListLoaded(count, operationText); });
+}
+
+void ListenerHub::statusChanged(const std::string& text) {
+    pass([&](ServiceListener& l) { l.statusChanged(text); });
+}
+
+void ListenerHub::operationChanged(const std::string& text) {
+    pass([&](ServiceListener& l) { l.operationChanged(text); });
+}
+
+void ListenerHub::startupConnectFinished(bool connected, const std::optional<std::string>& statusText) {
+    pass([&](ServiceListener& l) { l.startupConnectFinished(connected, statusText); });
+}
+
+void ListenerHub::databaseSaveFinished(const std::optional<std::string>& message, bool restart) {
+    pass([&](ServiceListener& l) { l.databaseSaveFinished(message, restart); });
+}
+
+void ListenerHub::commandFinished(bool completed, const std::optional<std::string>& statusText) {
+    pass([&](ServiceListener& l) { l.commandFinished(completed, statusText); });
+}
+
+} // namespace vorlanx::service

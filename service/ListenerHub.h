@@ -1,0 +1,38 @@
+#pragma once
+
+#include "service/ServiceListener.h"
+
+#include <shared_mutex>
+
+namespace vorlanx::service {
+
+// The one listener the service's parts report to. It passes every report on to the listener
+// attached at that moment, or drops it when none is: the parts are built before the window that
+// shows their reports and may outlive it. Detaching waits for the reports under way.
+class ListenerHub final : public ServiceListener {
+public:
+    void attach(ServiceListener* listener);
+
+    void clientEntry(const std::string& entry) override;
+    void terminalAdded(const std::string& address, const std::string& portText, const std::string& machine,
+                       const std::string& totalText) override;
+    void terminalRemoved(const std::string& address, const std::string& statusText) override;
+    void resultAppended(const std::string& text, std::optional<std::size_t> successCount) override;
+    void personnelRefreshStarted(const std::string& operationText) override;
+    void personnelListCleared() override;
+    void personnelRowAdded(const txn::PersonnelRow& row, const std::string& countText) override;
+    void personnelListLoaded(std::size_t count, const std::string& operationText) override;
+    void statusChanged(const std::string& text) override;
+    void operationChanged(const std::string& text) override;
+    void startupConnectFinished(bool connected, const std::optional<std::string>& statusText) override;
+    void databaseSaveFinished(const std::optional<std::string>& message, bool restart) override;
+    void commandFinished(bool completed, const std::optional<std::string>& statusText) override;
+
+private:
+    template <typename Report> void pass(Report&& report);
+
+    std::shared_mutex m_mutex;
+    ServiceListener* m_listener = nullptr;
+};
+
+} // namespace vorlanx::service

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "link/DispatchSink.h"
+#include "txn/PersonnelListener.h"
+
+#include <optional>
+#include <string>
+
+namespace vorlanx::service {
+
+// Everything the running service reports for the operator: what the dispatcher and the
+// personnel load report, and the outcome of the work the service does in the background. Called
+// from the service's threads, one event at a time; the window re-posts each to its UI thread,
+// vorlanxd prints them.
+class ServiceListener : public link::DispatchSink, public txn::PersonnelListener {
+public:
+    // New text of the status panel or of the operation panel.
+    virtual void statusChanged(const std::string& text) = 0;
+    virtual void operationChanged(const std::string& text) = 0;
+    // The start-up connect has ended; statusText is the status panel's new text, if any.
+    virtual void startupConnectFinished(bool connected, const std::optional<std::string>& statusText) = 0;
+    // A save of database settings has ended: a message box text, if any, and whether the service
+    // now restarts with them.
+    virtual void databaseSaveFinished(const std::optional<std::string>& message, bool restart) = 0;
+    // An administration command has sent its last frame, or was stopped; statusText is the
+    // status panel's new text, if any.
+    virtual void commandFinished(bool completed, const std::optional<std::string>& statusText) = 0;
+};
+
+} // namespace vorlanx::service

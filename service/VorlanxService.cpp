@@ -1,0 +1,164 @@
+#include "service/VorlanxService.h"
+
+#include "config/ConnectionSettingsSave.h"
+#include "config/PeriodSettings.h"
+#include "service/Restart.h"
+
+#include <utility>
+
+namespace vorlanx::service {
+
+namespace {
+
+constexpr std::size_t kDatabaseJobQueue = 16;
+
+} // namespace
+
+VorlanxService::VorlanxService(Options options)
+    : m_dir(std::move(options.dir)), m_restart(std::move(options.restart)), m_database(m_dir),
+      m_personnelRows(m_hub), m_personnel(m_database, m_personnelRows),
+      m_transactions(m_database, m_endpoint, m_clock, m_results, m_hub), m_pool(m_transactions),
+      m_dispatcher(m_endpoint, m_terminals, m_results, m_hub, &m_pool), m_runner(m_endpoint),
+      m_databaseWorker(1, kDatabaseJobQueue) {
+    if (!m_restart)
+        m_restart = [] { return restartSelf(config::kSaveRestartDelay); };
+}
+
+VorlanxService::~VorlanxService() {
+    // The receive worker reports through the dispatcher, the pool and the hub: it ends first.
+    m_runner.stop();
+    m_endpoint.close();
+}
+
+void VorlanxService::setListener(ServiceListener* listener) { m_hub.attach(listener); }
+
+void VorlanxService::databaseJob(std::function<void()> job) {
+    {
+        std::lock_guard lock(m_databaseMutex);
+        ++m_databaseJobs;
+    }
+    const bool posted = m_databaseWorker.tryPost([this, job = std::move(job)] {
+        job();
+        {
+            std::lock_guard lock(m_databaseMutex);
+            --m_databaseJobs;
+        }
+        m_databaseIdle.notify_all();
+    });
+    if (!posted) {
+        std::lock_guard lock(m_databaseMutex);
+        --m_databaseJobs;
+    }
+}
+
+bool VorlanxService::databaseBusy() const {
+    std::lock_guard lock(m_databaseMutex);
+    return m_databaseJobs > 0;
+}
+
+bool VorlanxService::waitDatabaseIdle(std::chrono::milliseconds limit) const {
+    std::unique_lock lock(m_databaseMutex);
+    return m_databaseIdle.wait_for(lock, limit, [this] { return m_databaseJobs == 0; });
+}
+
+config::ConnectionSettingsLoad VorlanxService::startUp(std::string machineText) {
+    config::ConnectionSettingsLoad load = config::readDatabaseSettings(m_dir);
+    if (!load.connectNeeded || !load.shown)
+        return load;
+    // A login may take its whole time-out: the connect runs on the worker.
+    databaseJob([this, load, machineText = std::move(machineText)]() mutable {
+        load.applyConnectResult(m_database.connectWith(*load.shown));
+        m_hub.startupConnectFinished(load.connected, load.statusText);
+        if (load.connected)
+            m_personnel.loadPersonnelList(machineText);
+    });
+    return load;
+}
+
+std::optional<std::string> VorlanxService::saveDatabaseSettings(const config::ConnectionSettings& settings) {
+    if (const auto refused = config::checkConnectionSettings(settings))
+        return refused;
+    if (settings.kind == config::DatabaseKind::None) {
+        config::finishDatabaseSave(m_dir, settings, false);
+        return std::nullopt;
+    }
+    databaseJob([this, settings] {
+        const bool ok = m_database.connectWith(settings);
+        const auto saved = config::finishDatabaseSave(m_dir, settings, ok);
+        m_hub.databaseSaveFinished(saved.message, saved.restart);
+    });
+    return std::nullopt;
+}
+
+bool VorlanxService::restart() { return m_restart(); }
+
+VorlanxService::ListenResult VorlanxService::startListening(std::uint16_t port) {
+    const bool bound = port != 0 && m_endpoint.open(m_dispatcher.handler()) && m_endpoint.bindPort("", port);
+    if (!bound) {
+        // The socket of a failed start is closed and its worker ended: nothing outlives it.
+        m_endpoint.close();
+        return {false, "端口被占用"};
+    }
+    return {true, "端口启动成功"};
+}
+
+std::string VorlanxService::stopListening() {
+    // Frames can no longer leave from the closed port: a running command ends after its current one.
+    m_runner.stop();
+    m_endpoint.close();
+    return "端口已关闭";
+}
+
+bool VorlanxService::listening() const { return m_endpoint.isOpen(); }
+
+void VorlanxService::clearOnlineTerminals() { m_terminals.clear(); }
+
+void VorlanxService::loadPersonnelList(std::string machineText) {
+    m_personnel.loadPersonnelList(std::move(machineText));
+}
+
+void VorlanxService::refreshPersonnelList(std::string machineText) {
+    m_personnel.refreshPersonnelList(std::move(machineText));
+}
+
+std::vector<txn::PersonnelRow> VorlanxService::personnelRows() const { return m_personnelRows.rows(); }
+
+admin::PreparedCommand VorlanxService::runCommand(const admin::CommandRequest& request) {
+    if (m_runner.busy())
+        return {};
+    admin::PreparedCommand prepared = admin::prepareCommand(request);
+    if (prepared.clearResults)
+        m_results.clear();
+    if (!prepared.plan)
+        return prepared;
+    const bool started = m_runner.start(*prepared.plan, [this, prepared, request](bool completed) {
+        finishCommand(prepared, request, completed);
+    });
+    if (!started)
+        return {};
+    return prepared;
+}
+
+void VorlanxService::finishCommand(const admin::PreparedCommand& prepared, const admin::CommandRequest& request,
+                                   bool completed) {
+    // The values are saved as the operator entered them, also when the command was stopped early.
+    if (prepared.savePeriods) {
+        std::array<config::PeriodTime, config::kPeriodCount> times;
+        for (std::size_t i = 0; i < config::kPeriodCount; ++i)
+            times[i] = {request.periods[i].start, request.periods[i].end};
+        config::savePeriodTimes(m_dir, times);
+    }
+    if (prepared.saveAmounts) {
+        std::array<std::string, config::kPeriodCount> amounts;
+        for (std::size_t i = 0; i < config::kPeriodCount; ++i)
+            amounts[i] = request.amounts[i].fen;
+        config::savePeriodAmounts(m_dir, amounts);
+    }
+    m_hub.commandFinished(completed, completed ? prepared.statusAfter : std::nullopt);
+}
+
+bool VorlanxService::commandRunning() const { return m_runner.busy(); }
+
+bool VorlanxService::waitCommandIdle(std::chrono::milliseconds limit) const { return m_runner.waitIdle(limit); }
+
+} // namespace vorlanx::service

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "admin/CommandRequest.h"
+#include "admin/CommandRunner.h"
+#include "config/ConnectionSettingsLoad.h"
+#include "db/ServiceDatabase.h"
+#include "link/FrameDispatcher.h"
+#include "link/OnlineTerminals.h"
+#include "link/ResultBox.h"
+#include "link/SharedClock.h"
+#include "link/UdpEndpoint.h"
+#include "service/ListenerHub.h"
+#include "service/PersonnelRows.h"
+#include "txn/CardTransactions.h"
+#include "txn/PersonnelSource.h"
+#include "txn/TransactionPool.h"
+#include "txn/WorkerPool.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorlanx::service {
+
+// The running service as one object: the listener endpoint and its dispatcher, the online
+// terminals and the result box, the database, the card transactions on their pool, the personnel
+// list and the administration commands. The window and vorlanxd each build one and differ only in
+// how they show what it reports. Its methods are called from one controlling thread (the UI
+// thread, vorlanxd's main thread); slow work (connects, commands) runs on its own workers.
+class VorlanxService {
+public:
+    struct Options {
+        // Where conf.ini and the built-in database live.
+        std::filesystem::path dir;
+        // Ends this process and starts it again a few seconds later; false when the hand-over
+        // failed and the process goes on. Empty: the restart script of this executable.
+        std::function<bool()> restart;
+    };
+
+    struct ListenResult {
+        bool listening = false;
+        std::string operationText; // "端口启动成功" or "端口被占用"
+    };
+
+    explicit VorlanxService(Options options);
+    ~VorlanxService();
+    VorlanxService(const VorlanxService&) = delete;
+    VorlanxService& operator=(const VorlanxService&) = delete;
+
+    // Reports go to this listener from now on; nullptr drops them. Returns once no report to the
+    // previous listener is under way.
+    void setListener(ServiceListener* listener);
+
+    // Start-up: reads the database settings now and returns what to show of them; when they select
+    // a database, connects on the service's worker and, once connected, loads the personnel list.
+    config::ConnectionSettingsLoad startUp(std::string machineText);
+    // The save of new database settings: a refusal message at once, or nullopt when the save goes
+    // on (for a database: connect on the worker, then databaseSaveFinished).
+    std::optional<std::string> saveDatabaseSettings(const config::ConnectionSettings& settings);
+    bool databaseBusy() const;
+    bool waitDatabaseIdle(std::chrono::milliseconds limit) const;
+    // Hands the process over to the restart script; false when that failed and it runs on.
+    bool restart();
+
+    ListenResult startListening(std::uint16_t port);
+    // Closes the port ("端口已关闭") and stops a running command after its current frame.
+    std::string stopListening();
+    bool listening() const;
+    // The online terminal list is emptied when listening starts.
+    void clearOnlineTerminals();
+
+    void loadPersonnelList(std::string machineText);
+    void refreshPersonnelList(std::string machineText);
+    std::vector<txn::PersonnelRow> personnelRows() const;
+
+    // One administration command, from the values read at the click: returns what to show at once
+    // and, when a plan runs, starts it on the command runner (commandFinished follows). While a
+    // command runs another is refused with an empty result.
+    admin::PreparedCommand runCommand(const admin::CommandRequest& request);
+    bool commandRunning() const;
+    bool waitCommandIdle(std::chrono::milliseconds limit) const;
+
+    const std::filesystem::path& dir() const { return m_dir; }
+    link::SharedClock& clock() { return m_clock; }
+    link::UdpEndpoint& endpoint() { return m_endpoint; }
+    db::ServiceDatabase& database() { return m_database; }
+    link::ResultBox& results() { return m_results; }
+    link::OnlineTerminals& terminals() { return m_terminals; }
+    txn::PersonnelSource& personnel() { return m_personnel; }
+
+private:
+    void databaseJob(std::function<void()> job);
+    void finishCommand(const admin::PreparedCommand& prepared, const admin::CommandRequest& request, bool completed);
+
+    const std::filesystem::path m_dir;
+    std::function<bool()> m_restart;
+    ListenerHub m_hub;
+    link::SharedClock m_clock;
+    // Declared in the order they are built; destroyed in reverse, so every worker ends before
+    // what it uses goes.
+    db::ServiceDatabase m_database;
+    link::OnlineTerminals m_terminals;
+    link::ResultBox m_results;
+    link::UdpEndpoint m_endpoint;
+    PersonnelRows m_personnelRows;
+    txn::PersonnelSource m_personnel;
+    txn::CardTransactions m_transactions;
+    txn::TransactionPool m_pool;
+    link::FrameDispatcher m_dispatcher;
+    admin::CommandRunner m_runner;
+    mutable std::mutex m_databaseMutex;
+    mutable std::condition_variable m_databaseIdle;
+    int m_databaseJobs = 0;
+    // One worker for connects, so they never overlap and never hold up the controlling thread.
+    txn::WorkerPool m_databaseWorker;
+};
+
+} // namespace vorlanx::service

@@ -1,0 +1,122 @@
+#include "shell/AdminCommands.h"
+
+#include "config/SettingsTexts.h"
+#include "service/VorlanxService.h"
+#include "shell/AppendBox.h"
+#include "shell/BasicPage.h"
+#include "shell/MessageBox.h"
+#include "shell/PeriodPage.h"
+#include "shell/ServiceBridge.h"
+#include "shell/StatusPanels.h"
+#include "shell/TimeField.h"
+#include "shell/WhitelistPage.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+
+namespace vorlanx::shell {
+
+using admin::CommandKind;
+using admin::Shape;
+
+AdminCommands::AdminCommands(service::VorlanxService& service, ServiceBridge& bridge, Controls controls,
+                             QObject* parent)
+    : QObject(parent), m_service(service), m_bridge(bridge), m_controls(controls) {
+    BasicPage* basic = controls.basic;
+    PeriodPage* periods = controls.periods;
+    WhitelistPage* whitelist = controls.whitelist;
+    wire(basic->clockAll, CommandKind::Clock, Shape::All);
+    wire(basic->clockOne, CommandKind::Clock, Shape::Single);
+    wire(periods->periodsAll, CommandKind::Periods, Shape::All);
+    wire(periods->periodsOne, CommandKind::Periods, Shape::Single);
+    wire(periods->amountsAll, CommandKind::Amounts, Shape::All);
+    wire(periods->amountsOne, CommandKind::Amounts, Shape::Single);
+    wire(basic->modeAll, CommandKind::Mode, Shape::All);
+    wire(basic->modeOne, CommandKind::Mode, Shape::Single);
+    wire(basic->titleAll, CommandKind::Title, Shape::All);
+    wire(basic->titleOne, CommandKind::Title, Shape::Single);
+    wire(basic->listModeAll, CommandKind::ListMode, Shape::All);
+    wire(basic->listModeOne, CommandKind::ListMode, Shape::Single);
+    wire(whitelist->readAll, CommandKind::ReadCount, Shape::All);
+    wire(whitelist->readOne, CommandKind::ReadCount, Shape::Single);
+    wire(whitelist->deleteAll, CommandKind::DeleteWhitelist, Shape::All);
+    wire(whitelist->deleteOne, CommandKind::DeleteWhitelist, Shape::Single);
+    // The downloads send from the same port: they wait too while a command runs.
+    m_buttons.push_back(whitelist->downloadOne);
+    m_buttons.push_back(whitelist->downloadAll);
+}
+
+void AdminCommands::wire(QPushButton* button, CommandKind kind, Shape shape) {
+    m_buttons.push_back(button);
+    connect(button, &QPushButton::clicked, this, [this, kind, shape] { run(kind, shape); });
+}
+
+admin::CommandRequest AdminCommands::readControls(CommandKind kind, Shape shape) const {
+    admin::CommandRequest request;
+    request.kind = kind;
+    request.shape = shape;
+    request.sendFields = {m_controls.sendAddress->text().toStdString(), m_controls.sendPort->text().toStdString(),
+                          m_controls.sendMachine->text().toStdString()};
+    for (int i = 0; i < m_controls.terminalList->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = m_controls.terminalList->topLevelItem(i);
+        request.terminalList.push_back(
+            {row->text(0).toStdString(), row->text(1).toStdString(), row->text(2).toStdString()});
+    }
+    const BasicPage* basic = m_controls.basic;
+    request.clock = basic->readTime->isChecked()  ? admin::ClockDirection::Read
+                    : basic->setTime->isChecked() ? admin::ClockDirection::Set
+                                                  : admin::ClockDirection::None;
+    const PeriodPage* periods = m_controls.periods;
+    for (std::size_t i = 0; i < admin::kMeals; ++i) {
+        request.periods[i] = {periods->timeChecks[i]->isChecked(), periods->starts[i]->text().toStdString(),
+                              periods->ends[i]->text().toStdString()};
+        request.amounts[i] = {periods->amountChecks[i]->isChecked(), periods->amounts[i]->text().toStdString()};
+    }
+    request.modeIndex = basic->mode->currentIndex();
+    request.titleUtf8 = basic->title->text().toStdString();
+    request.list = basic->blackList->isChecked() && !basic->whiteList->isChecked() ? link::CardList::Black
+                                                                                    : link::CardList::White;
+    return request;
+}
+
+void AdminCommands::run(CommandKind kind, Shape shape) {
+    if (m_running)
+        return;
+    const admin::PreparedCommand prepared = m_service.runCommand(readControls(kind, shape));
+    if (prepared.caption)
+        m_controls.resultGroup->setTitle(QString::fromStdString(*prepared.caption));
+    if (prepared.clearResults) {
+        // Answers still queued for the window belong to the box before it is cleared, so that no
+        // stale line or count shows after the "0".
+        m_bridge.drain();
+        m_controls.results->clearText();
+        m_controls.successCount->setText(QStringLiteral("0"));
+    }
+    if (prepared.plan) {
+        m_running = true;
+        setButtonsEnabled(false);
+    }
+    if (prepared.message)
+        MessageBox::information(m_controls.resultGroup->window(), QString::fromStdString(std::string(config::kMessageTitle)),
+                                QString::fromStdString(*prepared.message));
+}
+
+void AdminCommands::commandFinished(bool, const std::optional<QString>& statusText) {
+    m_running = false;
+    setButtonsEnabled(true);
+    if (statusText)
+        m_controls.status->setPanel(StatusPanels::kStatus, *statusText);
+}
+
+void AdminCommands::setButtonsEnabled(bool enabled) {
+    for (QPushButton* button : m_buttons)
+        button->setEnabled(enabled);
+}
+
+} // namespace vorlanx::shell
