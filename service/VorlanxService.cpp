@@ -123,12 +123,15 @@ void VorlanxService::refreshPersonnelList(std::string machineText) {
 
 std::vector<txn::PersonnelRow> VorlanxService::personnelRows() const { return m_personnelRows.rows(); }
 
-admin::PreparedCommand VorlanxService::runCommand(const admin::CommandRequest& request) {
+admin::PreparedCommand VorlanxService::runCommand(const admin::CommandRequest& request,
+                                                  const std::function<void(const admin::PreparedCommand&)>& show) {
     if (m_runner.busy())
         return {};
     admin::PreparedCommand prepared = admin::prepareCommand(request);
     if (prepared.clearResults)
         m_results.clear();
+    if (show)
+        show(prepared);
     if (!prepared.plan)
         return prepared;
     const bool started = m_runner.start(*prepared.plan, [this, prepared, request](bool completed) {

@@ -82,8 +82,11 @@ public:
 
     // One administration command, from the values read at the click: returns what to show at once
     // and, when a plan runs, starts it on the command runner (commandFinished follows). While a
-    // command runs another is refused with an empty result.
-    admin::PreparedCommand runCommand(const admin::CommandRequest& request);
+    // command runs another is refused with an empty result. show, when given, is called with what
+    // to show after the result box was cleared and before the first frame leaves, so that a window
+    // can empty its own box without losing an early answer.
+    admin::PreparedCommand runCommand(const admin::CommandRequest& request,
+                                      const std::function<void(const admin::PreparedCommand&)>& show = {});
     bool commandRunning() const;
     bool waitCommandIdle(std::chrono::milliseconds limit) const;
 

@@ -88,22 +88,31 @@ admin::CommandRequest AdminCommands::readControls(CommandKind kind, Shape shape)
 void AdminCommands::run(CommandKind kind, Shape shape) {
     if (m_running)
         return;
-    const admin::PreparedCommand prepared = m_service.runCommand(readControls(kind, shape));
-    if (prepared.caption)
-        m_controls.resultGroup->setTitle(QString::fromStdString(*prepared.caption));
-    if (prepared.clearResults) {
-        // Answers still queued for the window belong to the box before it is cleared, so that no
-        // stale line or count shows after the "0".
-        m_bridge.drain();
-        m_controls.results->clearText();
-        m_controls.successCount->setText(QStringLiteral("0"));
-    }
-    if (prepared.plan) {
-        m_running = true;
-        setButtonsEnabled(false);
+    const admin::PreparedCommand prepared =
+        m_service.runCommand(readControls(kind, shape), [this](const admin::PreparedCommand& shown) {
+            if (shown.caption)
+                m_controls.resultGroup->setTitle(QString::fromStdString(*shown.caption));
+            if (shown.clearResults) {
+                // Answers still queued for the window belong to the box before it was cleared, so
+                // that no stale line or count shows after the "0".
+                m_bridge.drain();
+                m_controls.results->clearText();
+                m_controls.successCount->setText(QStringLiteral("0"));
+            }
+            // Set before the first frame leaves: the report of the command's end comes after this.
+            if (shown.plan) {
+                m_running = true;
+                setButtonsEnabled(false);
+            }
+        });
+    if (m_running && !prepared.plan) {
+        // The runner refused it after all.
+        m_running = false;
+        setButtonsEnabled(true);
     }
     if (prepared.message)
-        MessageBox::information(m_controls.resultGroup->window(), QString::fromStdString(std::string(config::kMessageTitle)),
+        MessageBox::information(m_controls.resultGroup->window(),
+                                QString::fromStdString(std::string(config::kMessageTitle)),
                                 QString::fromStdString(*prepared.message));
 }
 
