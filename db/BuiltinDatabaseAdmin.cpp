@@ -68,6 +68,13 @@ void bindText(sqlite3_stmt* statement, int index, const std::string& text) {
 } // namespace
 
 bool BuiltinDatabaseAdmin::open(const std::string& file) {
+    // Our tables are added to a new or empty file only, never to another program's database.
+    std::error_code error;
+    if (std::filesystem::exists(file, error) && std::filesystem::file_size(file, error) > 0 && !error &&
+        !isBuiltinDatabase(file)) {
+        m_error = file + " is not a Vorlanx database";
+        return false;
+    }
     if (!m_db.open(file) || !createBuiltinSchema(m_db)) {
         m_error = "cannot open " + file + ": " + m_db.lastError();
         m_db.close();

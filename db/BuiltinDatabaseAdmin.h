@@ -23,7 +23,7 @@ struct ImportOutcome {
 // bookings out. Used by vorlanx-db while the service may be running on the same file.
 class BuiltinDatabaseAdmin {
 public:
-    // Opens the file, creating it and its tables when missing.
+    // Opens the file, creating it and its tables when missing; a file of another kind is refused.
     bool open(const std::string& file);
     // Opens a file that must already be a built-in database; anything else is refused untouched.
     bool openExisting(const std::string& file);

@@ -156,8 +156,8 @@ TEST_F(BuiltinDatabaseAdminTest, ToolRefusesWhatItCannotDoAndChangesNothing) {
           m_file + " replace 12345678 12345679", m_file + " report --from 2020-02-30",
           m_file + " report --from 2020-05-09 --to 2020-05-08", m_file + " report --by week", m_file + " report --to",
           m_file + " export --from 1.5.2020 x.csv", m_file + " backup " + copy, foreign + " verify",
-          foreign + " report", foreign + " block 12345678", foreign + " backup " + missing, missing + " block 12345678",
-          missing + " report", missing + " verify"}) {
+          foreign + " report", foreign + " block 12345678", foreign + " backup " + missing, foreign + " init",
+          foreign + " demo 3", missing + " block 12345678", missing + " report", missing + " verify"}) {
         const std::string output = runTool(arguments, exitCode);
         EXPECT_NE(exitCode, 0) << arguments;
         EXPECT_TRUE(output.starts_with("vorlanx-db: ")) << output;
