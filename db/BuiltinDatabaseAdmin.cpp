@@ -4,11 +4,15 @@
 
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <random>
 #include <vector>
 
-#include "link/Gbk.h"
 #include "db/BuiltinSchema.h"
+#include "db/ReportText.h"
+#include "link/Gbk.h"
 
 namespace vorlanx::db {
 
@@ -43,18 +47,6 @@ std::optional<std::vector<std::string>> csvFields(std::string_view line) {
     return fields;
 }
 
-std::string csvField(const std::string& value) {
-    if (value.find_first_of(",\"\r\n") == std::string::npos)
-        return value;
-    std::string out = "\"";
-    for (char c : value) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::optional<std::int64_t> wholeNumber(std::string_view text) {
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -76,12 +68,32 @@ void bindText(sqlite3_stmt* statement, int index, const std::string& text) {
 } // namespace
 
 bool BuiltinDatabaseAdmin::open(const std::string& file) {
+    // Our tables are added to a new or empty file only, never to another program's database.
+    std::error_code error;
+    if (std::filesystem::exists(file, error) && std::filesystem::file_size(file, error) > 0 && !error &&
+        !isBuiltinDatabase(file)) {
+        m_error = file + " is not a Vorlanx database";
+        return false;
+    }
     if (!m_db.open(file) || !createBuiltinSchema(m_db)) {
         m_error = "cannot open " + file + ": " + m_db.lastError();
         m_db.close();
         return false;
     }
     return true;
+}
+
+bool BuiltinDatabaseAdmin::openExisting(const std::string& file) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) {
+        m_error = "there is no database file " + file;
+        return false;
+    }
+    if (!isBuiltinDatabase(file)) {
+        m_error = file + " is not a Vorlanx database";
+        return false;
+    }
+    return open(file);
 }
 
 ImportOutcome BuiltinDatabaseAdmin::importCsv(std::istream& csv) {
@@ -176,6 +188,67 @@ std::optional<std::int64_t> BuiltinDatabaseAdmin::topup(std::int64_t card, std::
     return balance;
 }
 
+bool BuiltinDatabaseAdmin::setBlocked(std::int64_t card, bool blocked) {
+    sqlite3_stmt* statement = m_db.cached("UPDATE card_holder SET active = ?2 WHERE hr_phyid = ?1");
+    if (statement == nullptr) {
+        m_error = m_db.lastError();
+        return false;
+    }
+    sqlite3_bind_int64(statement, 1, card);
+    sqlite3_bind_int(statement, 2, blocked ? 0 : 1);
+    const int rc = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    if (rc != SQLITE_DONE) {
+        m_error = m_db.lastError();
+        return false;
+    }
+    if (sqlite3_changes(m_db.handle()) != 1) {
+        m_error = "no card holder has card " + std::to_string(card);
+        return false;
+    }
+    return true;
+}
+
+bool BuiltinDatabaseAdmin::replaceCard(std::int64_t oldCard, std::int64_t newCard) {
+    if (oldCard == newCard) {
+        m_error = "the new card is the old card";
+        return false;
+    }
+    // The checks and the change are one write transaction, so a card cannot be given to two
+    // holders by two offices at once.
+    if (!m_db.exec("BEGIN IMMEDIATE")) {
+        m_error = "the database is busy or cannot be written: " + m_db.lastError();
+        return false;
+    }
+    auto fail = [&](std::string message) {
+        m_db.exec("ROLLBACK");
+        m_error = std::move(message);
+        return false;
+    };
+    sqlite3_stmt* holderOf = m_db.cached("SELECT hr_code, hr_name FROM card_holder WHERE hr_phyid = ?1");
+    sqlite3_stmt* move = m_db.cached("UPDATE card_holder SET hr_phyid = ?2, active = 1 WHERE hr_phyid = ?1");
+    if (holderOf == nullptr || move == nullptr)
+        return fail(m_db.lastError());
+    sqlite3_bind_int64(holderOf, 1, newCard);
+    if (sqlite3_step(holderOf) == SQLITE_ROW) {
+        std::string owner = columnText(holderOf, 0) + " " + columnText(holderOf, 1);
+        sqlite3_reset(holderOf);
+        return fail("card " + std::to_string(newCard) + " is already the card of " + owner);
+    }
+    sqlite3_reset(holderOf);
+    sqlite3_bind_int64(move, 1, oldCard);
+    sqlite3_bind_int64(move, 2, newCard);
+    const int rc = sqlite3_step(move);
+    sqlite3_reset(move);
+    if (rc != SQLITE_DONE)
+        return fail(m_db.lastError());
+    if (sqlite3_changes(m_db.handle()) != 1)
+        return fail("no card holder has card " + std::to_string(oldCard));
+    if (!m_db.exec("COMMIT"))
+        return fail("the new card could not be saved: " + m_db.lastError());
+    return true;
+}
+
 std::optional<std::string> BuiltinDatabaseAdmin::show(std::int64_t card) {
     sqlite3_stmt* statement = m_db.cached("SELECT hr_code, hr_name, dept_name, hr_phyid, balance_fen, active "
                                           "FROM card_holder WHERE hr_phyid = ?1");
@@ -250,6 +323,60 @@ std::optional<std::size_t> BuiltinDatabaseAdmin::addDemoHolders(std::size_t coun
         sqlite3_bind_int64(insert, 5, 10000 + static_cast<std::int64_t>(i % 50) * 100);
         // Every fifteenth sample card is blocked, so the demo also shows a refusal.
         sqlite3_bind_int(insert, 6, i % 15 == 14 ? 0 : 1);
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            m_error = m_db.lastError();
+            sqlite3_reset(insert);
+            m_db.exec("ROLLBACK");
+            return std::nullopt;
+        }
+        added += static_cast<std::size_t>(sqlite3_changes(m_db.handle()));
+    }
+    sqlite3_reset(insert);
+    if (!m_db.exec("COMMIT")) {
+        m_error = m_db.lastError();
+        m_db.exec("ROLLBACK");
+        return std::nullopt;
+    }
+    return added;
+}
+
+std::optional<std::size_t> BuiltinDatabaseAdmin::addDemoBookings(std::size_t count) {
+    using namespace std::chrono;
+    const sys_days today = floor<days>(system_clock::now());
+    std::mt19937_64 random(16);
+    // Mostly at meal times, a few at any hour, so that a report also shows "其他".
+    constexpr std::array<std::pair<int, int>, 4> rushes{
+        {{6 * 3600, 9 * 3600}, {11 * 3600, 13 * 3600}, {17 * 3600, 19 * 3600}, {20 * 3600, 23 * 3600}}};
+    if (!m_db.exec("BEGIN IMMEDIATE")) {
+        m_error = m_db.lastError();
+        return std::nullopt;
+    }
+    sqlite3_stmt* insert = m_db.cached(
+        "INSERT OR IGNORE INTO consumption_record (kind, hr_phyid, hr_code, machine, rdate, rtime, amount_fen) "
+        "VALUES (?1, ?2, (SELECT hr_code FROM card_holder WHERE hr_phyid = ?2), ?3, ?4, ?5, ?6)");
+    if (insert == nullptr) {
+        m_error = m_db.lastError();
+        m_db.exec("ROLLBACK");
+        return std::nullopt;
+    }
+    std::size_t added = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const year_month_day date{today - days{static_cast<int>(random() % 30)}};
+        const auto rush = rushes[random() % rushes.size()];
+        const int second = random() % 10 == 0 ? static_cast<int>(random() % 86400)
+                                              : rush.first + static_cast<int>(random() % (rush.second - rush.first));
+        std::array<char, 16> day{};
+        std::array<char, 16> time{};
+        std::snprintf(day.data(), day.size(), "%04d-%02u-%02u", static_cast<int>(date.year()),
+                      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+        std::snprintf(time.data(), time.size(), "%02d:%02d:%02d", second / 3600, second / 60 % 60, second % 60);
+        sqlite3_reset(insert);
+        sqlite3_bind_text(insert, 1, random() % 3 == 0 ? "offline" : "online", -1, SQLITE_STATIC);
+        sqlite3_bind_int64(insert, 2, 12345678 + static_cast<std::int64_t>(random() % 1000));
+        sqlite3_bind_int64(insert, 3, 1 + static_cast<std::int64_t>(random() % 16));
+        sqlite3_bind_text(insert, 4, day.data(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 5, time.data(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(insert, 6, 100 + static_cast<std::int64_t>(random() % 20) * 50);
         if (sqlite3_step(insert) != SQLITE_DONE) {
             m_error = m_db.lastError();
             sqlite3_reset(insert);

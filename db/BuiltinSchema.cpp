@@ -1,5 +1,7 @@
 #include "db/BuiltinSchema.h"
 
+#include <sqlite3.h>
+
 #include "db/SqliteConnection.h"
 
 namespace vorlanx::db {
@@ -32,12 +34,37 @@ CREATE TABLE IF NOT EXISTS consumption_record (
 -- A terminal resends an offline record until it is acknowledged; the same record must book once.
 CREATE UNIQUE INDEX IF NOT EXISTS offline_record_once
     ON consumption_record (hr_phyid, machine, rdate, rtime, amount_fen) WHERE kind = 'offline';
+-- The office's reports select bookings by record date and group them by meal, day or terminal;
+-- the index holds every column they read, so a report never touches the table itself. IF NOT
+-- EXISTS gives it to files made before it, the first time the service or the tool opens them.
+CREATE INDEX IF NOT EXISTS consumption_record_by_date
+    ON consumption_record (rdate, rtime, kind, amount_fen, machine);
 )sql";
+
+constexpr const char* builtinTables = "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                                      "('card_holder', 'consumption_record')";
 
 } // namespace
 
 bool createBuiltinSchema(SqliteConnection& db) {
     return db.exec(schema);
+}
+
+bool isBuiltinDatabase(const std::string& file) {
+    // Read-only and without creating anything: a file that is not ours must come out unchanged,
+    // not switched to WAL mode or given our tables.
+    sqlite3* db = nullptr;
+    bool ours = false;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 5000);
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, builtinTables, -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW)
+            ours = sqlite3_column_int(statement, 0) == 2;
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return ours;
 }
 
 } // namespace vorlanx::db

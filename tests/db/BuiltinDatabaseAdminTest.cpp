@@ -136,6 +136,60 @@ TEST_F(BuiltinDatabaseAdminTest, ToolNamesTheBadLineAndFailsOnBadArguments) {
     }
 }
 
+TEST_F(BuiltinDatabaseAdminTest, ToolRefusesWhatItCannotDoAndChangesNothing) {
+    int exitCode = 0;
+    runTool(m_file + " demo 3", exitCode);
+    ASSERT_EQ(exitCode, 0);
+    auto state = [&] {
+        int code = 0;
+        return runTool(m_file + " show 12345678", code) + runTool(m_file + " show 12345679", code) +
+               runTool(m_file + " records", code);
+    };
+    const std::string before = state();
+    const std::string copy = m_base.string() + "-copy.db";
+    std::ofstream(copy) << "an older copy\n";
+    const std::string foreign = m_base.string() + ".txt";
+    std::ofstream(foreign) << "not a database\n";
+    const std::string missing = m_base.string() + "-missing.db";
+    for (const std::string& arguments :
+         {m_file + " block 999", m_file + " unblock 999", m_file + " replace 999 555",
+          m_file + " replace 12345678 12345679", m_file + " report --from 2020-02-30",
+          m_file + " report --from 2020-05-09 --to 2020-05-08", m_file + " report --by week", m_file + " report --to",
+          m_file + " export --from 1.5.2020 x.csv", m_file + " backup " + copy, foreign + " verify",
+          foreign + " report", foreign + " block 12345678", foreign + " backup " + missing, foreign + " init",
+          foreign + " demo 3", missing + " block 12345678", missing + " report", missing + " verify"}) {
+        const std::string output = runTool(arguments, exitCode);
+        EXPECT_NE(exitCode, 0) << arguments;
+        EXPECT_TRUE(output.starts_with("vorlanx-db: ")) << output;
+    }
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(runTool(foreign + " verify", exitCode), "vorlanx-db: " + foreign + " is not a Vorlanx database\n");
+    EXPECT_EQ(runTool(m_file + " block 999", exitCode), "vorlanx-db: no card holder has card 999\n");
+    std::ifstream olderCopy(copy);
+    std::string line;
+    std::getline(olderCopy, line);
+    EXPECT_EQ(line, "an older copy");
+    EXPECT_EQ(std::filesystem::file_size(foreign), 15u);
+    EXPECT_FALSE(std::filesystem::exists(missing));
+
+    const std::string blocked = runTool(m_file + " block 12345678", exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(blocked.find("white list"), std::string::npos) << blocked;
+    EXPECT_EQ(runTool(m_file + " show 12345678", exitCode), "D00001,张三,食堂部,12345678,10000,0\n");
+    const std::string csv = runTool(m_file + " report --csv --from 2020-05-08", exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(
+        csv.starts_with("\xEF\xBB\xBF时段,联机笔数,联机金额(元),脱机笔数,脱机金额(元),合计笔数,合计金额(元)\r\n"))
+        << csv;
+    EXPECT_NE(csv.find("\r\n合计,0,0.00,0,0.00,0,0.00\r\n"), std::string::npos) << csv;
+    const std::string backup = runTool(m_file + " backup --force " + copy, exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(backup, copy + ": intact, 3 card holders, 0 bookings\n");
+    EXPECT_EQ(runTool(copy + " verify", exitCode), copy + ": intact, 3 card holders, 0 bookings\n");
+    for (const std::string& file : {copy, foreign})
+        std::filesystem::remove(file);
+}
+
 #endif
 
 } // namespace

@@ -1,30 +1,52 @@
-// vorlanx-db: the canteen office's tool for the built-in database file.
+// vorlanx-db: the canteen office's tool for the built-in database file. Every command is safe while
+// vorlanxd or the window runs on the same file.
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "config/PeriodSettings.h"
+#include "db/BookingExport.h"
+#include "db/BookingReport.h"
 #include "db/BuiltinDatabaseAdmin.h"
+#include "db/DatabaseBackup.h"
+#include "db/MealPeriods.h"
+#include "db/ReportText.h"
 
 namespace {
 
 constexpr int usageError = 2;
 constexpr int failed = 1;
 
-const char* const usage = "usage: vorlanx-db FILE COMMAND\n"
-                          "commands:\n"
-                          "  init              create the database file and its tables\n"
-                          "  import CSV        add card holders: personnel number, name, department,\n"
-                          "                    card number, balance in fen (UTF-8); all or nothing\n"
-                          "  topup CARD FEN    add FEN fen to the balance of card CARD (negative to take off)\n"
-                          "  show CARD         hr_code,hr_name,dept_name,hr_phyid,balance_fen,active\n"
-                          "  records           every booked consumption record as CSV\n"
-                          "  demo N            add N sample card holders (the first has card 12345678)\n";
+const char* const usage =
+    "usage: vorlanx-db FILE COMMAND\n"
+    "commands:\n"
+    "  init              create the database file and its tables\n"
+    "  import CSV        add card holders: personnel number, name, department,\n"
+    "                    card number, balance in fen (UTF-8); all or nothing\n"
+    "  topup CARD FEN    add FEN fen to the balance of card CARD (negative to take off)\n"
+    "  show CARD         hr_code,hr_name,dept_name,hr_phyid,balance_fen,active\n"
+    "  block CARD        refuse the card from the next query or payment on (a lost card)\n"
+    "  unblock CARD      let a blocked card pay again\n"
+    "  replace OLD NEW   give the holder of card OLD the card NEW, with balance and history\n"
+    "  report [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--by meal|day|terminal|holder] [--csv]\n"
+    "                    count and sum of the bookings, online and offline (default: today, by meal)\n"
+    "  export [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--force] FILE.csv\n"
+    "                    every booking of the range, one CSV row each\n"
+    "  backup [--force] DEST\n"
+    "                    a checked copy of the database, taken while terminals pay\n"
+    "  verify            check the database file (PRAGMA integrity_check)\n"
+    "  records           every booked consumption record as CSV\n"
+    "  demo N            add N sample card holders (the first has card 12345678)\n"
+    "  demo-bookings N   add N generated bookings over the last 30 days (moves no balance)\n";
 
 std::optional<std::int64_t> number(std::string_view text) {
     std::int64_t value = 0;
@@ -51,6 +73,44 @@ std::optional<std::int64_t> cardArgument(std::string_view text) {
     return card;
 }
 
+// The command's operands split into options and the rest. Options that take a value take the next
+// argument; a flag stands alone.
+struct Operands {
+    std::map<std::string, std::string> options;
+    std::vector<std::string> rest;
+    std::string error;
+};
+
+Operands splitOperands(const std::vector<std::string>& args, const std::vector<std::string>& valued,
+                       const std::vector<std::string>& flags) {
+    Operands out;
+    auto among = [](const std::vector<std::string>& names, const std::string& name) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (!arg.starts_with("--")) {
+            out.rest.push_back(arg);
+        } else if (among(valued, arg)) {
+            if (i + 1 >= args.size()) {
+                out.error = arg + " needs a value";
+                return out;
+            }
+            out.options[arg] = args[++i];
+        } else if (among(flags, arg)) {
+            out.options[arg] = "";
+        } else {
+            out.error = "unknown option " + arg;
+            return out;
+        }
+    }
+    return out;
+}
+
+bool mayCreateTheFile(const std::string& command) {
+    return command == "init" || command == "import" || command == "demo";
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -59,70 +119,170 @@ int main(int argc, char** argv) {
         return bad("a database file and a command are needed");
     const std::string& file = args[0];
     const std::string& command = args[1];
-    const std::size_t operands = args.size() - 2;
-    auto expect = [&](std::size_t n) { return operands == n; };
 
     // Check the whole command line before the file is created or touched.
-    if (command == "init" || command == "records") {
+    Operands operands;
+    if (command == "report")
+        operands = splitOperands(args, {"--from", "--to", "--by"}, {"--csv"});
+    else if (command == "export")
+        operands = splitOperands(args, {"--from", "--to"}, {"--force"});
+    else if (command == "backup")
+        operands = splitOperands(args, {}, {"--force"});
+    else
+        operands.rest.assign(args.begin() + 2, args.end());
+    if (!operands.error.empty())
+        return bad(command + ": " + operands.error);
+    const std::vector<std::string>& rest = operands.rest;
+    auto expect = [&](std::size_t n) { return rest.size() == n; };
+
+    if (command == "init" || command == "records" || command == "verify" || command == "report") {
         if (!expect(0))
             return bad(command + " takes no arguments");
-    } else if (command == "import" || command == "show" || command == "demo") {
+    } else if (command == "import" || command == "show" || command == "demo" || command == "block" ||
+               command == "unblock" || command == "demo-bookings" || command == "export" || command == "backup") {
         if (!expect(1))
             return bad(command + " takes one argument");
-    } else if (command == "topup") {
+    } else if (command == "topup" || command == "replace") {
         if (!expect(2))
-            return bad("topup takes a card number and an amount in fen");
+            return bad(command == "topup" ? "topup takes a card number and an amount in fen"
+                                          : "replace takes the old card number and the new one");
     } else {
         return bad("unknown command \"" + command + "\"");
     }
 
-    std::optional<std::int64_t> card;
-    if (command == "show" || command == "topup") {
-        card = cardArgument(args[2]);
-        if (!card)
-            return bad("\"" + args[2] + "\" is not a card number (decimal, 0 to 4294967295)");
+    std::vector<std::int64_t> cards;
+    if (command == "show" || command == "topup" || command == "block" || command == "unblock" || command == "replace") {
+        const std::size_t count = command == "replace" ? 2 : 1;
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto card = cardArgument(rest[i]);
+            if (!card)
+                return bad("\"" + rest[i] + "\" is not a card number (decimal, 0 to 4294967295)");
+            cards.push_back(*card);
+        }
     }
     std::optional<std::int64_t> amount;
     if (command == "topup") {
-        amount = number(args[3]);
+        amount = number(rest[1]);
         if (!amount || *amount == 0)
-            return bad("\"" + args[3] + "\" is not an amount in fen (a whole number, not 0)");
+            return bad("\"" + rest[1] + "\" is not an amount in fen (a whole number, not 0)");
     }
     std::optional<std::int64_t> count;
     if (command == "demo") {
-        count = number(args[2]);
+        count = number(rest[0]);
         if (!count || *count <= 0 || *count > 99999)
-            return bad("\"" + args[2] + "\" is not a number of card holders (1 to 99999)");
+            return bad("\"" + rest[0] + "\" is not a number of card holders (1 to 99999)");
     }
+    if (command == "demo-bookings") {
+        count = number(rest[0]);
+        if (!count || *count <= 0 || *count > 100000000)
+            return bad("\"" + rest[0] + "\" is not a number of bookings (1 to 100000000)");
+    }
+    // A range given by --from alone runs to today; by --to alone it is that one day.
+    std::string from = vorlanx::db::todayDate();
+    std::string to = from;
+    if (command == "report" || command == "export") {
+        const auto& options = operands.options;
+        if (options.contains("--to"))
+            from = to = options.at("--to");
+        if (options.contains("--from"))
+            from = options.at("--from");
+        for (const std::string* date : {&from, &to}) {
+            if (!vorlanx::db::isDate(*date))
+                return bad("\"" + *date + "\" is not a date (YYYY-MM-DD)");
+        }
+        if (from > to)
+            return bad("the range starts (" + from + ") after it ends (" + to + ")");
+    }
+    vorlanx::db::ReportGrouping grouping = vorlanx::db::ReportGrouping::Meal;
+    if (command == "report" && operands.options.contains("--by")) {
+        static const std::map<std::string, vorlanx::db::ReportGrouping> groupings{
+            {"meal", vorlanx::db::ReportGrouping::Meal},
+            {"day", vorlanx::db::ReportGrouping::Day},
+            {"terminal", vorlanx::db::ReportGrouping::Terminal},
+            {"holder", vorlanx::db::ReportGrouping::Holder}};
+        const auto found = groupings.find(operands.options.at("--by"));
+        if (found == groupings.end())
+            return bad("--by takes meal, day, terminal or holder");
+        grouping = found->second;
+    }
+    const bool force = operands.options.contains("--force");
     std::ifstream csv;
     if (command == "import") {
-        csv.open(args[2], std::ios::binary);
+        csv.open(rest[0], std::ios::binary);
         if (!csv)
-            return failure("cannot read " + args[2]);
+            return failure("cannot read " + rest[0]);
+    }
+
+    // A backup and a check read the file without ever writing it.
+    if (command == "backup" || command == "verify") {
+        const vorlanx::db::BackupOutcome outcome = command == "backup"
+                                                       ? vorlanx::db::DatabaseBackup::backup(file, rest[0], force)
+                                                       : vorlanx::db::DatabaseBackup::verify(file);
+        if (!outcome.ok)
+            return failure(outcome.error);
+        std::cout << (command == "backup" ? rest[0] : file) << ": intact, " << outcome.holders << " card holders, "
+                  << outcome.bookings << " bookings\n";
+        return 0;
     }
 
     vorlanx::db::BuiltinDatabaseAdmin db;
-    if (!db.open(file))
+    if (!(mayCreateTheFile(command) ? db.open(file) : db.openExisting(file)))
         return failure(db.lastError());
+    // The meal periods are those of the service that uses the file: conf.ini beside it.
+    const auto periods = [&] {
+        return vorlanx::db::MealPeriods(
+            vorlanx::config::loadPeriodSettings(std::filesystem::absolute(file).parent_path()));
+    };
 
     if (command == "init") {
         std::cout << file << ": ready\n";
     } else if (command == "import") {
         const vorlanx::db::ImportOutcome outcome = db.importCsv(csv);
         if (!outcome.ok)
-            return failure(args[2] + ": line " + std::to_string(outcome.line) + ": " + outcome.message +
+            return failure(rest[0] + ": line " + std::to_string(outcome.line) + ": " + outcome.message +
                            "; nothing was imported");
         std::cout << "imported " << outcome.imported << " card holders\n";
     } else if (command == "topup") {
-        const auto balance = db.topup(*card, *amount);
+        const auto balance = db.topup(cards[0], *amount);
         if (!balance)
             return failure(db.lastError());
-        std::cout << "card " << *card << ": balance " << *balance << " fen\n";
+        std::cout << "card " << cards[0] << ": balance " << *balance << " fen\n";
     } else if (command == "show") {
-        const auto line = db.show(*card);
+        const auto line = db.show(cards[0]);
         if (!line)
             return failure(db.lastError());
         std::cout << *line << "\n";
+    } else if (command == "block" || command == "unblock") {
+        if (!db.setBlocked(cards[0], command == "block"))
+            return failure(db.lastError());
+        if (command == "block")
+            std::cout << "card " << cards[0] << ": blocked; refused from the next card query or payment on.\n"
+                      << "Terminals working offline keep accepting it until the white list is downloaded to "
+                         "them again.\n";
+        else
+            std::cout << "card " << cards[0] << ": usable again\n";
+    } else if (command == "replace") {
+        if (!db.replaceCard(cards[0], cards[1]))
+            return failure(db.lastError());
+        std::cout << "card " << cards[1] << " replaces card " << cards[0] << ": same holder, balance and history; card "
+                  << cards[0] << " is refused from now on.\n"
+                  << "Terminals working offline keep accepting card " << cards[0]
+                  << " until the white list is downloaded to them again.\n";
+    } else if (command == "report") {
+        vorlanx::db::BookingReport report(db.connection(), periods());
+        const auto built = report.build(from, to, grouping);
+        if (!built)
+            return failure(report.lastError());
+        if (operands.options.contains("--csv"))
+            std::cout << vorlanx::db::kCsvByteOrderMark << vorlanx::db::BookingReport::csv(*built);
+        else
+            std::cout << vorlanx::db::BookingReport::text(*built);
+    } else if (command == "export") {
+        vorlanx::db::BookingExport exporter(db.connection(), periods());
+        const auto written = exporter.writeFile(rest[0], from, to, force);
+        if (!written)
+            return failure(exporter.lastError());
+        std::cout << rest[0] << ": " << *written << " bookings from " << from << " to " << to << "\n";
     } else if (command == "records") {
         if (!db.writeRecords(std::cout))
             return failure(db.lastError());
@@ -131,6 +291,11 @@ int main(int argc, char** argv) {
         if (!added)
             return failure(db.lastError());
         std::cout << "added " << *added << " sample card holders; the first has card 12345678\n";
+    } else if (command == "demo-bookings") {
+        const auto added = db.addDemoBookings(static_cast<std::size_t>(*count));
+        if (!added)
+            return failure(db.lastError());
+        std::cout << "added " << *added << " generated bookings\n";
     }
     return 0;
 }

@@ -30,7 +30,9 @@ bool startsWith(const std::string& text, std::string_view prefix) {
 SimulatedTerminal::SimulatedTerminal(const SimulatorOptions& options, std::uint16_t machine,
                                      std::uint32_t serviceAddress, Clock::time_point firstHeartbeat)
     : m_options(options), m_machine(machine), m_serviceAddress(serviceAddress), m_buffer(8192),
-      m_nextHeartbeat(firstHeartbeat), m_recordClock(std::time(nullptr)) {}
+      m_nextHeartbeat(firstHeartbeat),
+      m_recordClock(options.recordClockStart != 0 ? static_cast<std::time_t>(options.recordClockStart)
+                                                  : std::time(nullptr)) {}
 
 bool SimulatedTerminal::bind(const std::string& address) {
     return m_socket.bind(address, 0);

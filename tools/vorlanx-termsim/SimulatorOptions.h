@@ -48,6 +48,9 @@ struct SimulatorOptions {
     double dropReplies = 0;
     unsigned threads = 0; // 0: chosen from the terminal count and the machine
     std::uint64_t seed = 1;
+    // The terminals' clock for offline records (seconds since the epoch) at the first record; 0 is
+    // now. Tests set it to put records at the edges of meal periods.
+    std::int64_t recordClockStart = 0;
     // Keep every acknowledged booking in the report (for checks against the database).
     bool keepLedger = false;
 };
