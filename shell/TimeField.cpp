@@ -1,6 +1,8 @@
 #include "shell/TimeField.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QLineEdit>
 
 namespace vorlanx::shell {
@@ -23,7 +25,8 @@ public:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override {
         QLineEdit::mouseReleaseEvent(event);
-        m_field->selectPart(m_field->selectionStart());
+        if (event->button() == Qt::LeftButton)
+            m_field->selectPart(m_field->selectionStart());
     }
 
 private:
@@ -36,7 +39,6 @@ TimeField::TimeField(const char* name, const QString& text, QWidget* parent) : Q
     // Typing goes through the digit rule, never straight into the text; deleting or pasting
     // would break the HH:MM:SS form.
     lineEdit()->setReadOnly(true);
-    lineEdit()->setMaxLength(kLength);
     setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     setText(text);
 }
@@ -90,7 +92,8 @@ void TimeField::typeDigit(QChar c) {
     // Only a part is ever overwritten: with nothing selected the part under the caret is.
     if (selectionLength() == 0)
         selectPart(selectionStart());
-    const int d = c.isDigit() ? c.digitValue() : 0;
+    // Only the ASCII digits count; any other character, a full-width digit too, types a 0.
+    const int d = c >= QLatin1Char('0') && c <= QLatin1Char('9') ? c.digitValue() : 0;
     int n = (lineEdit()->selectedText() + QString::number(d)).toInt();
     if (n > limitOf(selectionStart()))
         n = d;
@@ -123,6 +126,9 @@ void TimeField::keyPressEvent(QKeyEvent* event) {
         return;
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
+    // A spin box would step ten at a time on these; a time field has no such rule.
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
         return;
     default:
         break;
@@ -133,6 +139,11 @@ void TimeField::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QAbstractSpinBox::keyPressEvent(event);
+}
+
+void TimeField::wheelEvent(QWheelEvent* event) {
+    // The wheel is not one of the field's rules: it scrolls whatever holds the field instead.
+    event->ignore();
 }
 
 void TimeField::focusInEvent(QFocusEvent* event) {

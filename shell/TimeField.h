@@ -14,7 +14,7 @@ public:
     QString text() const;
     void setText(const QString& text);
 
-    // The up/down buttons, the wheel and the Up/Down keys: +1 or -1 on the selected part.
+    // The up/down buttons and the Up/Down keys: +1 or -1 on the selected part.
     void stepBy(int steps) override;
 
     // Selection as the rules see it: start and length (the caret when nothing is selected).
@@ -26,6 +26,7 @@ protected:
     StepEnabled stepEnabled() const override { return StepUpEnabled | StepDownEnabled; }
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     friend class TimeLineEdit;

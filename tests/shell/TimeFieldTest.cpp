@@ -1,6 +1,9 @@
 #include "shell/TimeField.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <QLineEdit>
 #include <QTest>
 
@@ -146,6 +149,39 @@ private slots:
         auto* snack = m_page->findChild<QCheckBox*>(QStringLiteral("选择框_夜宵金额"));
         QTest::mouseClick(snack, Qt::LeftButton);
         QVERIFY(!m_page->findChild<QLineEdit*>(QStringLiteral("编辑框_金额4"))->isEnabled());
+    }
+
+    // Only the field's own rules act: no page keys, no wheel, no part chosen by another button,
+    // no digit but the ASCII ones.
+    void nothingButTheRulesChangesTheField() {
+        select(0);
+        QTest::keyClick(m_field, Qt::Key_PageUp);
+        QTest::keyClick(m_field, Qt::Key_PageDown);
+        QCOMPARE(m_field->text(), QStringLiteral("05:00:01"));
+
+        auto* edit = m_field->findChild<QLineEdit*>();
+        const QPoint middle = edit->rect().center();
+        QWheelEvent wheel(middle, edit->mapToGlobal(middle), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(m_field, &wheel);
+        QCOMPARE(m_field->text(), QStringLiteral("05:00:01"));
+
+        m_field->setSelection(7, 0);
+        QTest::mouseClick(edit, Qt::RightButton, {}, edit->rect().topLeft() + QPoint(1, edit->height() / 2));
+        QCOMPARE(m_field->selectionLength(), 0);
+
+        select(3);
+        QKeyEvent fullWidthThree(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(QChar(0xFF13)));
+        QApplication::sendEvent(m_field, &fullWidthThree);
+        // 00 then a non-ASCII digit: 0, as a letter would.
+        QCOMPARE(m_field->text(), QStringLiteral("05:00:01"));
+        QTest::keyClick(m_field, '3');
+        QCOMPARE(m_field->text(), QStringLiteral("05:03:01"));
+    }
+
+    void aLongerStoredValueIsShownUnchanged() {
+        m_field->setText(QStringLiteral("05:00:01:99"));
+        QCOMPARE(m_field->text(), QStringLiteral("05:00:01:99"));
     }
 };
 
