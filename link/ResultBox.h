@@ -8,8 +8,8 @@
 namespace vorlanx::link {
 
 // The parameter-return box: what terminals and transaction workers answered to the last
-// administration command. The success count is always derived from the text itself, so it
-// counts exactly what the operator sees, lines of every writer included.
+// administration command. The success count is the piece count of the text itself (lines of
+// every writer included), kept up to date as text is appended rather than recounted.
 class ResultBox {
 public:
     // Appends at the end and returns the success count of the box as it now stands.
@@ -19,8 +19,11 @@ public:
     std::size_t successCount() const;
 
 private:
+    std::size_t countLocked() const;
+
     mutable std::mutex m_mutex;
     std::string m_text;
+    std::size_t m_lineEnds = 0;
 };
 
 } // namespace vorlanx::link
