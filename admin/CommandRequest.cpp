@@ -50,6 +50,8 @@ std::optional<std::string> captionOf(const CommandRequest& request) {
         return "读白名单";
     case CommandKind::DeleteWhitelist:
         return "删除白名单";
+    case CommandKind::WhitelistDownload:
+        return std::nullopt; // the download sets its captions as it goes
     }
     return std::nullopt;
 }
@@ -85,6 +87,17 @@ PreparedCommand prepareCommand(const CommandRequest& request) {
         if (auto* refusal = std::get_if<Refusal>(&checked))
             return refuse(refusal->text);
         titleGbk = std::get<std::string>(checked);
+    }
+
+    if (request.kind == CommandKind::WhitelistDownload) {
+        // The download empties the result box itself, terminal by terminal.
+        if (request.shape == Shape::All && request.terminalList.empty())
+            return refuse(kAddDevicesFirstText);
+        prepared.download = request.shape == Shape::Single ? DownloadMode::Single
+                            : request.parallelDownload     ? DownloadMode::Parallel
+                                                           : DownloadMode::Run;
+        prepared.downloadTargets = std::get<std::vector<Destination>>(targets);
+        return prepared;
     }
 
     const bool clockWithoutDirection = request.kind == CommandKind::Clock && request.clock == ClockDirection::None;
@@ -132,6 +145,8 @@ PreparedCommand prepareCommand(const CommandRequest& request) {
         break;
     case CommandKind::DeleteWhitelist:
         prepared.plan = deleteWhitelistPlan(request.shape, to);
+        break;
+    case CommandKind::WhitelistDownload:
         break;
     }
     return prepared;

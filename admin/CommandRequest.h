@@ -2,6 +2,7 @@
 
 #include "admin/CommandPlans.h"
 #include "admin/InputChecks.h"
+#include "admin/WhitelistDownload.h"
 
 #include <array>
 #include <optional>
@@ -10,7 +11,7 @@
 
 namespace vorlanx::admin {
 
-enum class CommandKind { Clock, Periods, Amounts, Mode, Title, ListMode, ReadCount, DeleteWhitelist };
+enum class CommandKind { Clock, Periods, Amounts, Mode, Title, ListMode, ReadCount, DeleteWhitelist, WhitelistDownload };
 
 // Everything an administration button reads when it is clicked, as the operator left it.
 struct CommandRequest {
@@ -25,6 +26,7 @@ struct CommandRequest {
     int modeIndex = -1;                        // -1: nothing selected
     std::string titleUtf8;
     link::CardList list = link::CardList::White;
+    bool parallelDownload = false; // all terminals at once, frame by frame
 };
 
 // What a click comes to: what the window shows at once, and the plan to run. When message is set
@@ -33,10 +35,14 @@ struct PreparedCommand {
     std::optional<std::string> caption; // new caption of the result group
     bool clearResults = false;          // result box emptied, success count "0"
     std::optional<std::string> message; // a message box
-    std::optional<CommandPlan> plan;    // nullopt: nothing runs
+    std::optional<CommandPlan> plan;    // nullopt: no plan runs
+    std::optional<DownloadMode> download; // a white-list download runs to downloadTargets
+    std::vector<Destination> downloadTargets;
     bool savePeriods = false;           // after the frames, even when stopped early
     bool saveAmounts = false;
     std::optional<std::string> statusAfter; // status panel once every frame went out
+
+    bool runs() const { return plan.has_value() || download.has_value(); }
 };
 
 // The order of each command: its caption and the clearing of the result box, the title's length

@@ -21,13 +21,17 @@ CommandRunner::~CommandRunner() {
 }
 
 bool CommandRunner::start(CommandPlan plan, Done done) {
+    return startJob([this, plan = std::move(plan)](Context& context) { run(plan, context); }, std::move(done));
+}
+
+bool CommandRunner::startJob(Job job, Done done) {
     {
         std::lock_guard lock(m_mutex);
         if (m_busy)
             return false;
         m_busy = true;
         m_stopRequested = false;
-        m_plan = std::move(plan);
+        m_job = std::move(job);
         m_done = std::move(done);
     }
     m_wake.notify_all();
@@ -56,22 +60,22 @@ bool CommandRunner::waitIdle(std::chrono::milliseconds limit) const {
 
 void CommandRunner::work(std::stop_token stop) {
     for (;;) {
-        CommandPlan plan;
+        Job job;
         Done done;
         {
             std::unique_lock lock(m_mutex);
-            if (!m_wake.wait(lock, stop, [this] { return m_plan.has_value(); }))
+            if (!m_wake.wait(lock, stop, [this] { return static_cast<bool>(m_job); }))
                 return;
-            plan = std::move(*m_plan);
-            m_plan.reset();
+            job = std::move(m_job);
+            m_job = nullptr;
             done = std::move(m_done);
         }
-        bool completed = true;
-        run(plan, completed, stop);
+        Context context(*this, stop);
+        job(context);
         // The report comes before the runner takes the next command, so that what the command does
         // afterwards (saving its values) is done when busy() turns false.
         if (done)
-            done(completed);
+            done(!context.stopped());
         {
             std::lock_guard lock(m_mutex);
             m_busy = false;
@@ -81,27 +85,18 @@ void CommandRunner::work(std::stop_token stop) {
     }
 }
 
-void CommandRunner::run(const CommandPlan& plan, bool& completed, std::stop_token& stop) {
+void CommandRunner::run(const CommandPlan& plan, Context& context) {
     for (const PlanStep& step : plan.steps) {
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_stopRequested || stop.stop_requested()) {
-                completed = false;
-                return;
-            }
-        }
+        if (context.stopped())
+            return;
         if (step.kind != PlanStep::Kind::Pause) {
             // A set-clock frame carries the time of the moment it leaves, not of the click.
-            const std::string frame =
-                step.kind == PlanStep::Kind::ClockFrame ? link::setClockFrame(step.to.machine, m_clockCode())
-                                                        : step.frameHex;
-            const auto bytes = link::hexToBytes(frame);
-            m_sender.sendDatagram(step.to.address, step.to.port, bytes);
+            context.send(step.to, step.kind == PlanStep::Kind::ClockFrame
+                                      ? link::setClockFrame(step.to.machine, m_clockCode())
+                                      : step.frameHex);
         }
-        if (step.pauseAfter.count() > 0 && !pause(step.pauseAfter, stop)) {
-            completed = false;
+        if (step.pauseAfter.count() > 0 && !context.pause(step.pauseAfter))
             return;
-        }
     }
 }
 
@@ -110,5 +105,19 @@ bool CommandRunner::pause(std::chrono::milliseconds length, std::stop_token& sto
     const auto until = std::chrono::steady_clock::now() + length;
     return !m_wake.wait_until(lock, stop, until, [this] { return m_stopRequested; }) && !stop.stop_requested();
 }
+
+bool CommandRunner::stopRequested(const std::stop_token& stop) const {
+    std::lock_guard lock(m_mutex);
+    return m_stopRequested || stop.stop_requested();
+}
+
+void CommandRunner::Context::send(const Destination& to, const std::string& frameHex) {
+    const auto bytes = link::hexToBytes(frameHex);
+    m_runner.m_sender.sendDatagram(to.address, to.port, bytes);
+}
+
+bool CommandRunner::Context::pause(std::chrono::milliseconds length) { return m_runner.pause(length, m_stop); }
+
+bool CommandRunner::Context::stopped() const { return m_runner.stopRequested(m_stop); }
 
 } // namespace vorlanx::admin

@@ -24,6 +24,24 @@ public:
     // The 16-digit clock code of this moment, for set-clock frames.
     using ClockCode = std::function<std::string()>;
 
+    // What a running job may do: send a frame, pause, ask whether it has been stopped.
+    class Context {
+    public:
+        void send(const Destination& to, const std::string& frameHex);
+        // False, at once, when the command is stopped before the pause is over.
+        bool pause(std::chrono::milliseconds length);
+        bool stopped() const;
+
+    private:
+        friend class CommandRunner;
+        Context(CommandRunner& runner, std::stop_token& stop) : m_runner(runner), m_stop(stop) {}
+        CommandRunner& m_runner;
+        std::stop_token& m_stop;
+    };
+    // A command that decides its frames as it goes (the white-list download reads the personnel
+    // rows terminal by terminal).
+    using Job = std::function<void(Context&)>;
+
     explicit CommandRunner(link::DatagramSender& sender, ClockCode clockCode = {});
     ~CommandRunner();
     CommandRunner(const CommandRunner&) = delete;
@@ -31,6 +49,7 @@ public:
 
     // Starts the plan and returns at once; false, and nothing runs, while another command runs.
     bool start(CommandPlan plan, Done done);
+    bool startJob(Job job, Done done);
     // Ends the running command after its current frame. Without a running command it does nothing.
     void stop();
     bool busy() const;
@@ -39,16 +58,17 @@ public:
 
 private:
     void work(std::stop_token stop);
-    void run(const CommandPlan& plan, bool& completed, std::stop_token& stop);
+    void run(const CommandPlan& plan, Context& context);
     // Sleeps for the pause unless a stop comes first; false when stopped.
     bool pause(std::chrono::milliseconds length, std::stop_token& stop);
+    bool stopRequested(const std::stop_token& stop) const;
 
     link::DatagramSender& m_sender;
     ClockCode m_clockCode;
     mutable std::mutex m_mutex;
     mutable std::condition_variable_any m_wake;
     mutable std::condition_variable m_idle;
-    std::optional<CommandPlan> m_plan;
+    Job m_job;
     Done m_done;
     bool m_busy = false;
     bool m_stopRequested = false;

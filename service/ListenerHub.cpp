@@ -69,4 +69,16 @@ void ListenerHub::commandFinished(bool completed, const std::optional<std::strin
     pass([&](ServiceListener& l) { l.commandFinished(completed, statusText); });
 }
 
+void ListenerHub::captionChanged(const std::string& caption) {
+    pass([&](ServiceListener& l) { l.captionChanged(caption); });
+}
+
+void ListenerHub::resultsCleared() {
+    pass([&](ServiceListener& l) { l.resultsCleared(); });
+}
+
+void ListenerHub::sendFieldsChanged(const std::string& address, const std::string& port, const std::string& machine) {
+    pass([&](ServiceListener& l) { l.sendFieldsChanged(address, port, machine); });
+}
+
 } // namespace vorlanx::service

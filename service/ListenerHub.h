@@ -27,6 +27,9 @@ public:
     void startupConnectFinished(bool connected, const std::optional<std::string>& statusText) override;
     void databaseSaveFinished(const std::optional<std::string>& message, bool restart) override;
     void commandFinished(bool completed, const std::optional<std::string>& statusText) override;
+    void captionChanged(const std::string& caption) override;
+    void resultsCleared() override;
+    void sendFieldsChanged(const std::string& address, const std::string& port, const std::string& machine) override;
 
 private:
     template <typename Report> void pass(Report&& report);

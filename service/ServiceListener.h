@@ -25,6 +25,12 @@ public:
     // An administration command has sent its last frame, or was stopped; statusText is the
     // status panel's new text, if any.
     virtual void commandFinished(bool completed, const std::optional<std::string>& statusText) = 0;
+    // The white-list download: the result group's caption, the result box emptied (success count
+    // "0"), the terminal a run turns to copied into the send fields.
+    virtual void captionChanged(const std::string& caption) = 0;
+    virtual void resultsCleared() = 0;
+    virtual void sendFieldsChanged(const std::string& address, const std::string& port,
+                                   const std::string& machine) = 0;
 };
 
 } // namespace vorlanx::service

@@ -1,6 +1,7 @@
 #include "service/VorlanxService.h"
 
 #include "config/ConnectionSettingsSave.h"
+#include "config/DownloadSettings.h"
 #include "config/PeriodSettings.h"
 #include "service/Restart.h"
 
@@ -18,7 +19,8 @@ VorlanxService::VorlanxService(Options options)
     : m_dir(std::move(options.dir)), m_restart(std::move(options.restart)), m_database(m_dir),
       m_personnelRows(m_hub), m_personnel(m_database, m_personnelRows),
       m_transactions(m_database, m_endpoint, m_clock, m_results, m_hub), m_pool(m_transactions),
-      m_dispatcher(m_endpoint, m_terminals, m_results, m_hub, &m_pool), m_runner(m_endpoint),
+      m_dispatcher(m_endpoint, m_terminals, m_results, m_hub, &m_pool), m_downloadReports(m_results, m_hub),
+      m_runner(m_endpoint),
       m_databaseWorker(1, kDatabaseJobQueue) {
     if (!m_restart)
         m_restart = [] { return restartSelf(config::kSaveRestartDelay); };
@@ -132,6 +134,16 @@ admin::PreparedCommand VorlanxService::runCommand(const admin::CommandRequest& r
         m_results.clear();
     if (show)
         show(prepared);
+    if (prepared.download) {
+        const auto mode = *prepared.download;
+        const bool started = m_runner.startJob(
+            [this, mode, targets = prepared.downloadTargets](admin::CommandRunner::Context& context) {
+                admin::runWhitelistDownload(context, mode, targets, [this] { return personnelCards(); },
+                                            m_downloadReports);
+            },
+            [this](bool completed) { m_hub.commandFinished(completed, std::nullopt); });
+        return started ? prepared : admin::PreparedCommand{};
+    }
     if (!prepared.plan)
         return prepared;
     const bool started = m_runner.start(*prepared.plan, [this, prepared, request](bool completed) {
@@ -161,6 +173,31 @@ void VorlanxService::finishCommand(const admin::PreparedCommand& prepared, const
 }
 
 bool VorlanxService::commandRunning() const { return m_runner.busy(); }
+
+bool VorlanxService::parallelDownload() const { return config::loadParallelDownload(m_dir); }
+
+bool VorlanxService::setParallelDownload(bool parallel) { return config::saveParallelDownload(m_dir, parallel); }
+
+std::vector<std::string> VorlanxService::personnelCards() const {
+    std::vector<std::string> cards;
+    for (const auto& row : m_personnelRows.rows())
+        cards.push_back(row.card);
+    return cards;
+}
+
+void VorlanxService::DownloadReports::downloadResultsCleared() {
+    m_results.clear();
+    m_listener.resultsCleared();
+}
+
+void VorlanxService::DownloadReports::downloadTarget(const admin::Destination& target) {
+    m_listener.sendFieldsChanged(target.address, std::to_string(target.port), target.machine);
+}
+
+void VorlanxService::DownloadReports::downloadResultLine(const std::string& line) {
+    m_results.append(line);
+    m_listener.resultAppended(line, std::nullopt);
+}
 
 bool VorlanxService::waitCommandIdle(std::chrono::milliseconds limit) const { return m_runner.waitIdle(limit); }
 

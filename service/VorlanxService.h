@@ -79,6 +79,8 @@ public:
     void loadPersonnelList(std::string machineText);
     void refreshPersonnelList(std::string machineText);
     std::vector<txn::PersonnelRow> personnelRows() const;
+    // The card column of the rows loaded so far, in row order.
+    std::vector<std::string> personnelCards() const;
 
     // One administration command, from the values read at the click: returns what to show at once
     // and, when a plan runs, starts it on the command runner (commandFinished follows). While a
@@ -88,6 +90,9 @@ public:
     admin::PreparedCommand runCommand(const admin::CommandRequest& request,
                                       const std::function<void(const admin::PreparedCommand&)>& show = {});
     bool commandRunning() const;
+    // Whether "传全部白名单" serves every terminal at once; kept in conf.ini.
+    bool parallelDownload() const;
+    bool setParallelDownload(bool parallel);
     bool waitCommandIdle(std::chrono::milliseconds limit) const;
 
     const std::filesystem::path& dir() const { return m_dir; }
@@ -99,6 +104,21 @@ public:
     txn::PersonnelSource& personnel() { return m_personnel; }
 
 private:
+    // The download's reports, on the runner's worker: into the result box and on to the listener.
+    class DownloadReports final : public admin::DownloadView {
+    public:
+        DownloadReports(link::ResultBox& results, ServiceListener& listener) : m_results(results), m_listener(listener) {}
+        void downloadCaption(const std::string& caption) override { m_listener.captionChanged(caption); }
+        void downloadResultsCleared() override;
+        void downloadTarget(const admin::Destination& target) override;
+        void downloadResultLine(const std::string& line) override;
+        void downloadOperation(const std::string& text) override { m_listener.operationChanged(text); }
+
+    private:
+        link::ResultBox& m_results;
+        ServiceListener& m_listener;
+    };
+
     void databaseJob(std::function<void()> job);
     void finishCommand(const admin::PreparedCommand& prepared, const admin::CommandRequest& request, bool completed);
 
@@ -117,6 +137,7 @@ private:
     txn::CardTransactions m_transactions;
     txn::TransactionPool m_pool;
     link::FrameDispatcher m_dispatcher;
+    DownloadReports m_downloadReports;
     admin::CommandRunner m_runner;
     mutable std::mutex m_databaseMutex;
     mutable std::condition_variable m_databaseIdle;

@@ -47,9 +47,11 @@ AdminCommands::AdminCommands(service::VorlanxService& service, ServiceBridge& br
     wire(whitelist->readOne, CommandKind::ReadCount, Shape::Single);
     wire(whitelist->deleteAll, CommandKind::DeleteWhitelist, Shape::All);
     wire(whitelist->deleteOne, CommandKind::DeleteWhitelist, Shape::Single);
-    // The downloads send from the same port: they wait too while a command runs.
-    m_buttons.push_back(whitelist->downloadOne);
-    m_buttons.push_back(whitelist->downloadAll);
+    wire(whitelist->downloadOne, CommandKind::WhitelistDownload, Shape::Single);
+    wire(whitelist->downloadAll, CommandKind::WhitelistDownload, Shape::All);
+    whitelist->parallelDownload->setChecked(m_service.parallelDownload());
+    connect(whitelist->parallelDownload, &QCheckBox::toggled, this,
+            [this](bool on) { m_service.setParallelDownload(on); });
 }
 
 void AdminCommands::wire(QPushButton* button, CommandKind kind, Shape shape) {
@@ -80,6 +82,7 @@ admin::CommandRequest AdminCommands::readControls(CommandKind kind, Shape shape)
     }
     request.modeIndex = basic->mode->currentIndex();
     request.titleUtf8 = basic->title->text().toStdString();
+    request.parallelDownload = m_controls.whitelist->parallelDownload->isChecked();
     request.list = basic->blackList->isChecked() && !basic->whiteList->isChecked() ? link::CardList::Black
                                                                                     : link::CardList::White;
     return request;
@@ -100,12 +103,12 @@ void AdminCommands::run(CommandKind kind, Shape shape) {
                 m_controls.successCount->setText(QStringLiteral("0"));
             }
             // Set before the first frame leaves: the report of the command's end comes after this.
-            if (shown.plan) {
+            if (shown.runs()) {
                 m_running = true;
                 setButtonsEnabled(false);
             }
         });
-    if (m_running && !prepared.plan) {
+    if (m_running && !prepared.runs()) {
         // The runner refused it after all.
         m_running = false;
         setButtonsEnabled(true);

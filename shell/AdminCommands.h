@@ -26,7 +26,7 @@ class ServiceBridge;
 class StatusPanels;
 class WhitelistPage;
 
-// The sixteen administration buttons. A click reads the controls once, hands the values to the
+// The administration buttons and the two white-list downloads. A click reads the controls once, hands the values to the
 // service, shows at once what the command shows (caption, cleared result box, message box) and
 // keeps the administration buttons disabled until the service reports the command's end, so that
 // one command never runs inside another. The frames go out on the service's runner; the window

@@ -250,6 +250,17 @@ void MainWindow::connectBridge() {
     views.commandFinished = [this](bool completed, const std::optional<QString>& statusText) {
         m_commands->commandFinished(completed, statusText);
     };
+    auto* resultGroup = findChild<QGroupBox*>(QStringLiteral("分组框2"));
+    views.captionChanged = [resultGroup](const QString& caption) { resultGroup->setTitle(caption); };
+    views.resultsCleared = [this] {
+        m_results->clearText();
+        m_listenerGroup->successCount()->setText(QStringLiteral("0"));
+    };
+    views.sendFieldsChanged = [this](const QString& address, const QString& port, const QString& machine) {
+        m_sendAddress->setText(address);
+        m_sendPort->setText(port);
+        m_sendMachine->setText(machine);
+    };
     m_bridge->setViews(std::move(views));
 }
 

@@ -153,4 +153,26 @@ void ServiceBridge::commandFinished(bool completed, const std::optional<std::str
     });
 }
 
+void ServiceBridge::captionChanged(const std::string& caption) {
+    postAction([this, c = QString::fromStdString(caption)] {
+        if (m_views.captionChanged)
+            m_views.captionChanged(c);
+    });
+}
+
+void ServiceBridge::resultsCleared() {
+    postAction([this] {
+        if (m_views.resultsCleared)
+            m_views.resultsCleared();
+    });
+}
+
+void ServiceBridge::sendFieldsChanged(const std::string& address, const std::string& port, const std::string& machine) {
+    postAction([this, a = QString::fromStdString(address), p = QString::fromStdString(port),
+                m = QString::fromStdString(machine)] {
+        if (m_views.sendFieldsChanged)
+            m_views.sendFieldsChanged(a, p, m);
+    });
+}
+
 } // namespace vorlanx::shell

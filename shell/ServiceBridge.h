@@ -35,6 +35,9 @@ public:
         std::function<void(bool connected, std::optional<QString> statusText)> startupConnectFinished;
         std::function<void(std::optional<QString> message, bool restart)> databaseSaveFinished;
         std::function<void(bool completed, std::optional<QString> statusText)> commandFinished;
+        std::function<void(const QString&)> captionChanged;
+        std::function<void()> resultsCleared;
+        std::function<void(const QString& address, const QString& port, const QString& machine)> sendFieldsChanged;
     };
 
     explicit ServiceBridge(QObject* parent = nullptr);
@@ -68,6 +71,9 @@ public:
     void startupConnectFinished(bool connected, const std::optional<std::string>& statusText) override;
     void databaseSaveFinished(const std::optional<std::string>& message, bool restart) override;
     void commandFinished(bool completed, const std::optional<std::string>& statusText) override;
+    void captionChanged(const std::string& caption) override;
+    void resultsCleared() override;
+    void sendFieldsChanged(const std::string& address, const std::string& port, const std::string& machine) override;
 
 private:
     struct Event {

@@ -2,6 +2,7 @@
 
 #include "shell/Widgets.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -29,6 +30,7 @@ WhitelistPage::WhitelistPage(QWidget* parent) : QWidget(parent) {
     deleteAll = makeButton("按钮_删全部设备白名单", QStringLiteral("删全部白名单"), this);
     downloadOne = makeButton("按钮_传单台白名单", QStringLiteral("传单台白名单"), this);
     downloadAll = makeButton("按钮_传全部白名单", QStringLiteral("传全部白名单"), this);
+    parallelDownload = makeCheck("选择框_同时下传", QStringLiteral("同时下传"), this);
 
     auto* searchRow = new QHBoxLayout;
     searchRow->addWidget(searchField);
@@ -41,6 +43,7 @@ WhitelistPage::WhitelistPage(QWidget* parent) : QWidget(parent) {
     auto* buttons = new QVBoxLayout;
     for (auto* b : {readOne, readAll, deleteOne, deleteAll, downloadOne, downloadAll})
         buttons->addWidget(b);
+    buttons->addWidget(parallelDownload);
     buttons->addStretch(1);
 
     auto* row = new QHBoxLayout(this);

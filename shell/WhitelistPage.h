@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -25,6 +26,8 @@ public:
     QPushButton* deleteAll;
     QPushButton* downloadOne;
     QPushButton* downloadAll;
+    // "传全部白名单" to every terminal at once, frame by frame.
+    QCheckBox* parallelDownload;
 };
 
 } // namespace vorlanx::shell

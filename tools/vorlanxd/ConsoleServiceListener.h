@@ -43,6 +43,10 @@ public:
             m_sink.status(*statusText);
     }
 
+    void captionChanged(const std::string&) override {}
+    void resultsCleared() override {}
+    void sendFieldsChanged(const std::string&, const std::string&, const std::string&) override {}
+
 private:
     link::ConsoleSink& m_sink;
 };
