@@ -1,6 +1,7 @@
 // The administration buttons of the window against simulated terminals that answer as terminals
 // do, and the window staying live while a long command runs.
 
+#include "config/IniFile.h"
 #include "shell/AppendBox.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageBox.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -113,6 +115,28 @@ private slots:
         child<QLineEdit>("编辑框_发送端口")->setText(QStringLiteral("abc"));
         QTest::mouseClick(child<QPushButton>("按钮_单设置设备名称"), Qt::LeftButton);
         QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("发送目标的端口不正确（1-65535）：abc")});
+    }
+
+    void parallelDownloadChoiceIsKept() {
+        auto* parallel = child<QCheckBox>("选择框_同时下传");
+        QVERIFY(parallel);
+        QCOMPARE(parallel->text(), QStringLiteral("同时下传"));
+        QVERIFY(!parallel->isChecked());
+        parallel->setChecked(true);
+        QCOMPARE(vorlanx::config::IniFile(m_service->dir / "conf.ini").readValue("whitelist", "parallel"),
+                 std::string("1"));
+        QTest::mouseClick(child<QPushButton>("按钮_传全部白名单"), Qt::LeftButton);
+        QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("请先添加设备")});
+        // Below the download buttons, which keep their places.
+        child<QTabWidget>("选择夹1")->setCurrentIndex(2);
+        QTRY_VERIFY(parallel->isVisible());
+        QVERIFY(parallel->geometry().top() >= child<QPushButton>("按钮_传全部白名单")->geometry().bottom());
+
+        closeAll();
+        makeService();
+        vorlanx::config::IniFile(m_service->dir / "conf.ini").writeValue("whitelist", "parallel", "1");
+        QVERIFY(openWindow());
+        QVERIFY(child<QCheckBox>("选择框_同时下传")->isChecked());
     }
 
     // A period command to 100 terminals runs for about ten seconds; the window's timers keep firing
