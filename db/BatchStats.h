@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace vorlanx::db {
 
@@ -13,6 +14,8 @@ struct BatchStats {
     std::uint64_t failed = 0;   // batches whose commit failed: nothing in them was booked or answered
 
     double mean() const { return batches > 0 ? static_cast<double>(bookings) / static_cast<double>(batches) : 0.0; }
+    // "1234 bookings in 56 batches, mean 22.0, largest 64, failed 0", for the engineer.
+    std::string summary() const;
 };
 
 } // namespace vorlanx::db
