@@ -193,12 +193,12 @@ QueryResult BuiltinDatabase::book(const ProcedureCall& call) {
     std::unique_lock lock(m_queueMutex);
     m_waiting.push_back(&booking);
     while (!booking.done) {
-        if (m_writing) {
-            m_written.wait(lock);
+        if (m_writing || m_waiting.front() != &booking) {
+            booking.turn.wait(lock);
             continue;
         }
-        // The writer is idle: this thread commits whatever waits, its own booking among them or,
-        // behind a full batch, in a later round.
+        // The writer is idle and this booking waits longest: this thread commits whatever waits,
+        // in arrival order, up to the limit.
         m_writing = true;
         const std::size_t count = std::min(m_waiting.size(), m_batchLimit);
         std::vector<Booking*> batch(m_waiting.begin(), m_waiting.begin() + static_cast<std::ptrdiff_t>(count));
@@ -206,10 +206,13 @@ QueryResult BuiltinDatabase::book(const ProcedureCall& call) {
         lock.unlock();
         writeBatch(batch);
         lock.lock();
-        for (Booking* done : batch)
+        for (Booking* done : batch) {
             done->done = true;
+            done->turn.notify_one();
+        }
         m_writing = false;
-        m_written.notify_all();
+        if (!m_waiting.empty())
+            m_waiting.front()->turn.notify_one();
     }
     return std::move(booking.result);
 }

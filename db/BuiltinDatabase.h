@@ -68,6 +68,9 @@ private:
         const ProcedureCall* call = nullptr;
         QueryResult result;
         bool done = false;
+        // Woken when the booking is done or first in the queue of an idle writer: a finished
+        // batch wakes its own bookings and the next writer, not every booking that waits.
+        std::condition_variable turn;
     };
 
     QueryResult book(const ProcedureCall& call);
@@ -97,7 +100,6 @@ private:
     // The queue of bookings in front of the writer. The booking thread that finds the writer
     // idle commits the waiting ones itself, so a lone booking never waits for a hand-over.
     mutable std::mutex m_queueMutex;
-    std::condition_variable m_written;
     std::deque<Booking*> m_waiting;
     bool m_writing = false;
     std::size_t m_batchLimit = kBatchLimit;
