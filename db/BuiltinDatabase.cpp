@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -10,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "link/DebugLog.h"
 #include "db/BuiltinSchema.h"
+#include "link/DebugLog.h"
 
 namespace vorlanx::db {
 
@@ -130,12 +131,14 @@ std::string cardLine(std::int64_t card) {
 
 } // namespace
 
-bool BuiltinDatabase::open(const std::string& file) {
+BuiltinDatabase::BuiltinDatabase(std::shared_ptr<BatchCounter> batches) : m_batches(std::move(batches)) {}
+
+bool BuiltinDatabase::open(const std::string& file, const char* vfs) {
     std::scoped_lock lock(m_mutex, m_readerMutex);
     m_reader.close();
-    if (!m_db.open(file))
+    if (!m_db.open(file, vfs))
         return false;
-    if (!createBuiltinSchema(m_db) || !m_reader.open(file)) {
+    if (!createBuiltinSchema(m_db) || !m_reader.open(file, vfs)) {
         m_db.close();
         m_reader.close();
         return false;
@@ -166,21 +169,93 @@ QueryResult BuiltinDatabase::runQuery(std::string_view command) {
             return {};
         return call->kind == ProcedureCall::Kind::Query ? cardQuery(*call) : whitename(m_reader);
     }
+    if (call)
+        return book(*call);
     std::lock_guard lock(m_mutex);
     if (!m_db.isOpen())
         return {};
-    if (!call)
-        return plainSql(command);
-    switch (call->kind) {
-    case ProcedureCall::Kind::Online:
-        return onlinePayment(*call);
-    case ProcedureCall::Kind::Offline:
-        return offlineRecord(*call);
-    case ProcedureCall::Kind::Query:
-    case ProcedureCall::Kind::Whitename:
-        break;
+    return plainSql(command);
+}
+
+void BuiltinDatabase::setBatchLimit(std::size_t limit) {
+    std::lock_guard lock(m_queueMutex);
+    m_batchLimit = std::max<std::size_t>(limit, 1);
+}
+
+std::size_t BuiltinDatabase::bookingsWaiting() const {
+    std::lock_guard lock(m_queueMutex);
+    return m_waiting.size();
+}
+
+QueryResult BuiltinDatabase::book(const ProcedureCall& call) {
+    Booking booking;
+    booking.call = &call;
+    std::unique_lock lock(m_queueMutex);
+    m_waiting.push_back(&booking);
+    while (!booking.done) {
+        if (m_writing || m_waiting.front() != &booking) {
+            booking.turn.wait(lock);
+            continue;
+        }
+        // The writer is idle and this booking waits longest: this thread commits whatever waits,
+        // in arrival order, up to the limit.
+        m_writing = true;
+        const std::size_t count = std::min(m_waiting.size(), m_batchLimit);
+        std::vector<Booking*> batch(m_waiting.begin(), m_waiting.begin() + static_cast<std::ptrdiff_t>(count));
+        m_waiting.erase(m_waiting.begin(), m_waiting.begin() + static_cast<std::ptrdiff_t>(count));
+        lock.unlock();
+        writeBatch(batch);
+        lock.lock();
+        for (Booking* done : batch) {
+            done->done = true;
+            done->turn.notify_one();
+        }
+        m_writing = false;
+        if (!m_waiting.empty())
+            m_waiting.front()->turn.notify_one();
     }
-    return {};
+    return std::move(booking.result);
+}
+
+void BuiltinDatabase::writeBatch(std::span<Booking* const> batch) {
+    std::lock_guard lock(m_mutex);
+    if (!m_db.isOpen())
+        return;
+    if (!begin()) {
+        m_batches->failed();
+        return;
+    }
+    for (Booking* booking : batch) {
+        if (!step("SAVEPOINT booking")) {
+            abandonBatch(batch, "cannot start a booking: " + m_db.lastError());
+            return;
+        }
+        booking->result = booking->call->kind == ProcedureCall::Kind::Online ? onlinePayment(*booking->call)
+                                                                             : offlineRecord(*booking->call);
+        // A booking that failed is undone alone and answered as it would be on its own: not at all.
+        const bool kept = booking->result.isOpen();
+        const bool undone = kept || step("ROLLBACK TO booking");
+        if (!undone || !step("RELEASE booking") || !inTransaction()) {
+            // Some errors (a full disk, an I/O error) end the whole transaction, taking the
+            // bookings before this one with it.
+            abandonBatch(batch, "batch lost: " + m_db.lastError());
+            return;
+        }
+    }
+    if (!commit()) {
+        abandonBatch(batch, "commit failed: " + m_db.lastError());
+        return;
+    }
+    m_batches->committed(batch.size());
+}
+
+void BuiltinDatabase::abandonBatch(std::span<Booking* const> batch, const std::string& why) {
+    // One line per batch: a locked or full disk fails every booking in it for the same reason.
+    link::debugLog("builtin database", std::to_string(batch.size()) + " bookings not booked, " + why);
+    rollback();
+    for (Booking* booking : batch)
+        booking->result = QueryResult();
+    m_batches->failed();
 }
 
 QueryResult BuiltinDatabase::cardQuery(const ProcedureCall& call) {
@@ -205,19 +280,12 @@ QueryResult BuiltinDatabase::onlinePayment(const ProcedureCall& call) {
     if (!amount || *amount <= 0 || !machine)
         return procedureAnswer("04", nullptr, *card, {"金额无效", cardLine(*card), "", ""});
 
-    if (!begin())
-        return {};
     std::optional<Holder> holder = findHolder(m_db, *card);
-    if (!holder) {
-        rollback();
+    if (!holder)
         return procedureAnswer("01", nullptr, *card, {"无此卡", cardLine(*card), "", ""});
-    }
-    if (!holder->active) {
-        rollback();
+    if (!holder->active)
         return procedureAnswer("02", &*holder, *card, {holder->name, "此卡已停用", holder->department, ""});
-    }
     if (holder->balance < *amount) {
-        rollback();
         return procedureAnswer(
             "03", &*holder, *card,
             {holder->name, "余额不足", moneyLine("余额:", holder->balance), moneyLine("消费:", *amount)});
@@ -230,15 +298,12 @@ QueryResult BuiltinDatabase::onlinePayment(const ProcedureCall& call) {
     sqlite3_stmt* record = m_db.cached("INSERT INTO consumption_record (kind, hr_phyid, hr_code, machine, rdate, "
                                        "rtime, amount_fen, balance_after_fen) "
                                        "VALUES ('online', ?1, ?2, ?3, ?4, ?5, ?6, ?7)");
-    if (debit == nullptr || record == nullptr) {
-        rollback();
+    if (debit == nullptr || record == nullptr)
         return {};
-    }
     sqlite3_bind_int64(debit, 1, *card);
     sqlite3_bind_int64(debit, 2, *amount);
     if (sqlite3_step(debit) != SQLITE_ROW) {
         sqlite3_reset(debit);
-        rollback();
         return {};
     }
     holder->balance = sqlite3_column_int64(debit, 0);
@@ -253,9 +318,8 @@ QueryResult BuiltinDatabase::onlinePayment(const ProcedureCall& call) {
     sqlite3_bind_int64(record, 7, holder->balance);
     const int inserted = sqlite3_step(record);
     sqlite3_reset(record);
-    if (inserted != SQLITE_DONE || !commit()) {
+    if (inserted != SQLITE_DONE) {
         link::debugLog("builtin database", "online payment not booked: " + m_db.lastError());
-        rollback();
         return {};
     }
     return procedureAnswer(
@@ -270,8 +334,6 @@ QueryResult BuiltinDatabase::offlineRecord(const ProcedureCall& call) {
     if (!card || !amount || *amount < 0 || !machine)
         return QueryResult({"col1"}, {"0"});
 
-    if (!begin())
-        return {};
     // The sale has already happened at the terminal: it is booked even for an unknown or blocked
     // card, and may take the balance below zero.
     sqlite3_stmt* record = m_db.cached(
@@ -280,10 +342,8 @@ QueryResult BuiltinDatabase::offlineRecord(const ProcedureCall& call) {
     sqlite3_stmt* debit =
         m_db.cached("UPDATE card_holder SET balance_fen = balance_fen - ?2 WHERE hr_phyid = ?1 RETURNING balance_fen");
     sqlite3_stmt* balance = m_db.cached("UPDATE consumption_record SET balance_after_fen = ?2 WHERE record_id = ?1");
-    if (record == nullptr || debit == nullptr || balance == nullptr) {
-        rollback();
+    if (record == nullptr || debit == nullptr || balance == nullptr)
         return {};
-    }
     sqlite3_bind_int64(record, 1, *card);
     sqlite3_bind_int64(record, 2, *machine);
     sqlite3_bind_text(record, 3, call.date.data(), static_cast<int>(call.date.size()), SQLITE_STATIC);
@@ -308,9 +368,8 @@ QueryResult BuiltinDatabase::offlineRecord(const ProcedureCall& call) {
         }
         sqlite3_reset(debit);
     }
-    if (!ok || !commit()) {
+    if (!ok) {
         link::debugLog("builtin database", "offline record not booked: " + m_db.lastError());
-        rollback();
         return {};
     }
     return QueryResult({"col1"}, {"1"});
@@ -318,7 +377,7 @@ QueryResult BuiltinDatabase::offlineRecord(const ProcedureCall& call) {
 
 QueryResult BuiltinDatabase::whitename(SqliteConnection& db) {
     sqlite3_stmt* statement = db.cached("SELECT hr_code, hr_name, dept_name, hr_phyid FROM card_holder "
-                                          "WHERE active = 1 AND hr_phyid IS NOT NULL ORDER BY hr_code");
+                                        "WHERE active = 1 AND hr_phyid IS NOT NULL ORDER BY hr_code");
     if (statement == nullptr)
         return {};
     std::vector<std::string> cells;
@@ -400,13 +459,21 @@ bool BuiltinDatabase::begin() {
 }
 
 bool BuiltinDatabase::commit() {
-    sqlite3_stmt* statement = m_db.cached("COMMIT");
+    return step("COMMIT");
+}
+
+bool BuiltinDatabase::step(const char* sql) {
+    sqlite3_stmt* statement = m_db.cached(sql);
     return statement != nullptr && sqlite3_step(statement) == SQLITE_DONE;
 }
 
 void BuiltinDatabase::rollback() {
-    if (sqlite3_get_autocommit(m_db.handle()) == 0)
+    if (inTransaction())
         m_db.exec("ROLLBACK");
+}
+
+bool BuiltinDatabase::inTransaction() const {
+    return sqlite3_get_autocommit(m_db.handle()) == 0;
 }
 
 } // namespace vorlanx::db

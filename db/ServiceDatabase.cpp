@@ -1,7 +1,7 @@
 #include "db/ServiceDatabase.h"
 
-#include "link/DebugLog.h"
 #include "db/OdbcDatabase.h"
+#include "link/DebugLog.h"
 #if VORLANX_BUILTIN_DATABASE
 #include "db/BuiltinDatabase.h"
 #endif
@@ -23,7 +23,7 @@ bool ServiceDatabase::connectWith(const config::ConnectionSettings& settings) {
         break;
     case config::DatabaseKind::Builtin: {
 #if VORLANX_BUILTIN_DATABASE
-        auto builtin = std::make_unique<BuiltinDatabase>();
+        auto builtin = std::make_unique<BuiltinDatabase>(m_batches);
         ok = builtin->open(config::builtinDatabaseFile(m_serviceDir, settings.name).string());
         next = std::move(builtin);
 #else

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "config/ConnectionSettings.h"
+#include "db/BatchCounter.h"
+#include "db/BatchStats.h"
 #include "db/Database.h"
 
 #include <filesystem>
@@ -28,6 +30,9 @@ public:
     QueryResult runQuery(std::string_view command) override;
 
     config::DatabaseKind kind() const;
+    // The batches the built-in database committed its bookings in, over the whole run and every
+    // reconnect; all zero for SQL Server, which commits each procedure call itself.
+    BatchStats bookingBatches() const { return m_batches->stats(); }
     const std::filesystem::path& serviceDir() const { return m_serviceDir; }
 
 private:
@@ -40,6 +45,7 @@ private:
     mutable std::mutex m_mutex;
     std::shared_ptr<Database> m_active;
     config::DatabaseKind m_kind = config::DatabaseKind::None;
+    std::shared_ptr<BatchCounter> m_batches = std::make_shared<BatchCounter>();
 };
 
 } // namespace vorlanx::db

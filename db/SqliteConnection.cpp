@@ -14,11 +14,11 @@ SqliteConnection::~SqliteConnection() {
     close();
 }
 
-bool SqliteConnection::open(const std::string& file) {
+bool SqliteConnection::open(const std::string& file, const char* vfs) {
     close();
     sqlite3* db = nullptr;
     const int rc =
-        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, vfs);
     if (rc != SQLITE_OK) {
         link::debugLog("builtin database", file + ": " + (db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
         sqlite3_close(db);

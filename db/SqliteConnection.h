@@ -20,7 +20,8 @@ public:
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;
 
-    bool open(const std::string& file);
+    // vfs names a registered SQLite VFS to reach the file through; nullptr for the default.
+    bool open(const std::string& file, const char* vfs = nullptr);
     void close();
     bool isOpen() const { return m_db != nullptr; }
     sqlite3* handle() const { return m_db; }

@@ -13,11 +13,13 @@ std::size_t TransactionPool::defaultWorkerCount() {
     return std::max<std::size_t>(std::thread::hardware_concurrency(), 2);
 }
 
-TransactionPool::TransactionPool(CardTransactions& transactions, std::size_t workers, std::size_t capacity)
-    : m_transactions(transactions), m_pool(std::max<std::size_t>(workers, 2), capacity) {}
+TransactionPool::TransactionPool(CardTransactions& transactions, std::size_t workers, std::size_t capacity,
+                                 std::size_t bookingWorkers)
+    : m_transactions(transactions), m_pool(std::max<std::size_t>(workers, 2), capacity),
+      m_bookings(std::max<std::size_t>(bookingWorkers, 1), capacity) {}
 
 void TransactionPool::startCardQuery(link::CardQueryArgs args) {
-    post([this, args = std::move(args)] { m_transactions.runCardQuery(args); });
+    post(m_pool, [this, args = std::move(args)] { m_transactions.runCardQuery(args); });
 }
 
 void TransactionPool::startOnlineConsumption(link::OnlineConsumptionArgs args) {
@@ -33,7 +35,7 @@ void TransactionPool::startOnlineConsumption(link::OnlineConsumptionArgs args) {
             return;
         }
     }
-    const bool queued = post([this, key, args = std::move(args)] {
+    const bool queued = post(m_bookings, [this, key, args = std::move(args)] {
         m_transactions.runOnlineConsumption(args);
         paymentDone(key);
     });
@@ -52,11 +54,11 @@ void TransactionPool::paymentDone(const std::string& key) {
 }
 
 void TransactionPool::startOfflineUpload(link::OfflineUploadArgs args) {
-    post([this, args = std::move(args)] { m_transactions.runOfflineUpload(args); });
+    post(m_bookings, [this, args = std::move(args)] { m_transactions.runOfflineUpload(args); });
 }
 
-bool TransactionPool::post(WorkerPool::Job job) {
-    if (m_pool.tryPost(std::move(job))) {
+bool TransactionPool::post(WorkerPool& pool, WorkerPool::Job job) {
+    if (pool.tryPost(std::move(job))) {
         m_overflowing.store(false);
         return true;
     }

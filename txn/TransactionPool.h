@@ -27,9 +27,14 @@ public:
     // One worker per processor, never fewer than 2, so that a slow send or a query never stops
     // all answers at once. The database itself takes one job at a time.
     static std::size_t defaultWorkerCount();
+    // Bookings (online payments and offline records) have workers of their own: a booking spends
+    // its time waiting for the disk, and the built-in database commits the bookings that wait
+    // together in one flush, so as many may wait at once as terminals pay at once. Queries never
+    // queue behind them.
+    static constexpr std::size_t kBookingWorkers = 64;
 
     explicit TransactionPool(CardTransactions& transactions, std::size_t workers = defaultWorkerCount(),
-                             std::size_t capacity = kQueueCapacity);
+                             std::size_t capacity = kQueueCapacity, std::size_t bookingWorkers = kBookingWorkers);
 
     void startCardQuery(link::CardQueryArgs args) override;
     void startOnlineConsumption(link::OnlineConsumptionArgs args) override;
@@ -41,9 +46,10 @@ public:
     std::uint64_t resentPaymentCount() const { return m_resentPayments.load(); }
     std::size_t paymentsUnderWay();
     std::size_t workerCount() const { return m_pool.workerCount(); }
+    std::size_t bookingWorkerCount() const { return m_bookings.workerCount(); }
 
 private:
-    bool post(WorkerPool::Job job);
+    bool post(WorkerPool& pool, WorkerPool::Job job);
     void paymentDone(const std::string& key);
 
     CardTransactions& m_transactions;
@@ -56,6 +62,7 @@ private:
     std::mutex m_paymentsMutex;
     std::unordered_set<std::string> m_paymentsUnderWay;
     WorkerPool m_pool;
+    WorkerPool m_bookings;
 };
 
 } // namespace vorlanx::txn

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -28,6 +29,25 @@ TEST(ServiceDatabase, BuiltinKindOpensTheNamedFileInTheServiceDirectory) {
     auto result = db.runQuery("execute dbo.sp_consume_ykt_whitename;1 @macid = ''");
     EXPECT_TRUE(result.isOpen());
     EXPECT_EQ(result.columns().size(), 4u);
+}
+
+TEST(ServiceDatabase, CountsTheBookingBatchesOfTheWholeRunAcrossReconnects) {
+    vorlanx::test::SettingsTestDir dir("vorlanx-servicedb");
+    ServiceDatabase db(dir.path());
+    ASSERT_TRUE(db.connectWith(builtin("canteen")));
+    ASSERT_TRUE(db.runQuery("INSERT INTO card_holder (hr_code, hr_name, dept_name, hr_phyid, balance_fen, active) "
+                            "VALUES ('0001', 'A', 'B', 12345678, 10000, 1)")
+                    .isOpen());
+    const std::string payment = "exec sp_consume_ykt_online @rinfo=N'type = online,hexkh =00BC614E,macid =1,rdate "
+                                "=2020-05-08,rtime =10:05:03,cardno =12345678,xfmoney =250,'";
+    EXPECT_EQ(db.runQuery(payment).fieldText("col1"), "00");
+    ASSERT_TRUE(db.connectWith(builtin("canteen")));
+    EXPECT_EQ(db.runQuery(payment).fieldText("col1"), "00");
+    const BatchStats stats = db.bookingBatches();
+    EXPECT_EQ(stats.batches, 2u);
+    EXPECT_EQ(stats.bookings, 2u);
+    EXPECT_EQ(stats.largest, 1u);
+    EXPECT_DOUBLE_EQ(stats.mean(), 1.0);
 }
 
 TEST(ServiceDatabase, NoDatabaseSelectedOrAFailedConnectLeavesNoConnection) {

@@ -253,6 +253,9 @@ TEST(Vorlanxd, AnswersCardsFromTheBuiltinDatabaseThatConfIniSelects) {
     service.terminate();
     EXPECT_TRUE(service.waitForLine("[操作]端口已关闭"));
     EXPECT_EQ(service.exitCode(), 0);
+    // The payment and both uploads, one after the other: each was committed alone.
+    const std::string stopped = service.errorText();
+    EXPECT_NE(stopped.find("3 bookings in 3 batches, mean 1.0, largest 1, failed 0"), std::string::npos) << stopped;
 }
 
 TEST(Vorlanxd, PortInUseExitsWithOneAndSaysWhy) {

@@ -180,5 +180,23 @@ TEST_F(StalledTransactions, ResentPaymentWhileTheFirstIsUnderWayBooksOnce) {
     listener.close();
 }
 
+TEST_F(StalledTransactions, BookingsWaitForTheDatabaseTogetherWhileQueriesAreAnswered) {
+    constexpr std::size_t bookings = 8;
+    TransactionPool pool(transactions, 2, 16, bookings);
+    // More bookings wait for the database at once than there are query workers: the built-in
+    // database can then commit them in one batch.
+    for (std::size_t i = 0; i < bookings; ++i)
+        pool.startOnlineConsumption({terminal.port, "00BC614E", "0001", terminal.address, std::to_string(100 + i)});
+    ASSERT_TRUE(stalled.waitForWaiting(bookings));
+    pool.startCardQuery({terminal.port, "00BC614E", "0001", terminal.address});
+    ASSERT_TRUE(stalled.waitForWaiting(bookings + 1)) << "the query has a worker of its own";
+
+    stalled.open();
+    for (std::size_t i = 0; i < bookings + 1; ++i)
+        ASSERT_TRUE(terminal.inbox.next()) << "reply " << i;
+    EXPECT_EQ(canteen.balanceOf("12345678"), std::to_string(10000 - (100 + 107) * 4));
+    listener.close();
+}
+
 } // namespace
 } // namespace vorlanx::txn
