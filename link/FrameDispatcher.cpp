@@ -49,11 +49,29 @@ void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t
     const std::string portText = std::to_string(port);
     const FrameReader frame(data);
 
+    // A sender the service does not serve is logged, so that the engineer sees who knocked, and
+    // nothing more: no row, no reply, no database call.
+    if (const auto filter = addressFilter(); filter && !filter->admits(address)) {
+        m_sink.clientEntry(refusedEntryText(m_clock(), address, portText, frame.text()));
+        if (m_health)
+            m_health->refused();
+        return;
+    }
+
     updateTerminalList(address, portText, frame);
     m_sink.clientEntry(clientEntryText(m_clock(), address, portText, frame.text()));
 
     const std::string_view command = frame.command();
     const std::string_view kind = frame.kind();
+    if (m_health) {
+        using Kind = TerminalHealth::FrameKind;
+        const Kind counted = command == frame::kCardTransaction && kind == frame::kKindCardQuery ? Kind::CardQuery
+                             : command == frame::kCardTransaction && kind == frame::kKindPayment ? Kind::Payment
+                             : command == frame::kOfflineRecord && kind == frame::kKindPayment   ? Kind::OfflineRecord
+                                                                                                 : Kind::Other;
+        const std::string machine = frame.text().size() > 2 ? decimalOf(frame.machine()) : std::string();
+        m_health->heard(address, port, machine, counted, std::time(nullptr));
+    }
     const std::string_view replyKey = frame.replyKey();
     const std::string source = address + ":" + portText;
 
@@ -63,7 +81,7 @@ void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t
         m_sender.sendDatagram(address, port, reply);
     }
     if (command == frame::kSettingDone)
-        appendResult(source + "|设置成功\r\n", true);
+        appendResult(address, source + "|设置成功\r\n", true);
     if (m_jobs != nullptr && command == frame::kCardTransaction && kind == frame::kKindCardQuery)
         m_jobs->startCardQuery({port, std::string(frame.cardNumber()), std::string(frame.machine()), address});
     if (m_jobs != nullptr && command == frame::kCardTransaction && kind == frame::kKindPayment)
@@ -73,9 +91,9 @@ void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t
         m_jobs->startOfflineUpload({portText, std::string(frame.cardNumber()), std::string(frame.machine()), address,
                                     decimalOf(frame.offlineAmount()), std::string(frame.recordTime())});
     if (replyKey == frame::kCountReplyKey)
-        appendResult(source + "|白名单数：" + countText(frame.count()) + "\r\n", false);
+        appendResult(address, source + "|白名单数：" + countText(frame.count()) + "\r\n", false);
     if (replyKey == frame::kClockReplyKey)
-        appendResult(source + "|返回时间：" + std::string(frame.terminalClock()) + "\r\n", false);
+        appendResult(address, source + "|返回时间：" + std::string(frame.terminalClock()) + "\r\n", false);
 }
 
 void FrameDispatcher::updateTerminalList(const std::string& address, const std::string& portText,
@@ -97,7 +115,19 @@ void FrameDispatcher::updateTerminalList(const std::string& address, const std::
     }
 }
 
-void FrameDispatcher::appendResult(const std::string& line, bool recount) {
+void FrameDispatcher::setAddressFilter(std::shared_ptr<const AddressFilter> filter) {
+    std::lock_guard lock(m_filterMutex);
+    m_filter = std::move(filter);
+}
+
+std::shared_ptr<const AddressFilter> FrameDispatcher::addressFilter() const {
+    std::lock_guard lock(m_filterMutex);
+    return m_filter;
+}
+
+void FrameDispatcher::appendResult(const std::string& address, const std::string& line, bool recount) {
+    if (m_health)
+        m_health->answered(address, line.substr(0, line.size() - kLineEnd.size()));
     const std::size_t count = m_results.append(line);
     m_sink.resultAppended(line, recount ? std::optional<std::size_t>(count) : std::nullopt);
 }

@@ -1,15 +1,19 @@
 #pragma once
 
+#include "link/AddressFilter.h"
 #include "link/DatagramSender.h"
 #include "link/DispatchSink.h"
 #include "link/OnlineTerminals.h"
 #include "link/ResultBox.h"
+#include "link/TerminalHealth.h"
 #include "link/TransactionJobs.h"
 #include "link/UdpEndpoint.h"
 
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -35,9 +39,16 @@ public:
     // The handler to give to UdpEndpoint::open; it calls dispatchDatagram.
     UdpEndpoint::Handler handler();
 
+    // Where every datagram is counted per terminal; null counts nothing. Set before listening.
+    void setTerminalHealth(TerminalHealth* health) { m_health = health; }
+    // The senders served; datagrams from others are only logged, as refused. Null or an empty
+    // filter serves everyone. Safe to change while listening.
+    void setAddressFilter(std::shared_ptr<const AddressFilter> filter);
+
 private:
     void updateTerminalList(const std::string& address, const std::string& portText, const FrameReader& frame);
-    void appendResult(const std::string& line, bool recount);
+    void appendResult(const std::string& address, const std::string& line, bool recount);
+    std::shared_ptr<const AddressFilter> addressFilter() const;
 
     DatagramSender& m_sender;
     OnlineTerminals& m_terminals;
@@ -45,6 +56,9 @@ private:
     DispatchSink& m_sink;
     TransactionJobs* m_jobs;
     Clock m_clock;
+    TerminalHealth* m_health = nullptr;
+    mutable std::mutex m_filterMutex;
+    std::shared_ptr<const AddressFilter> m_filter;
 };
 
 } // namespace vorlanx::link

@@ -21,11 +21,14 @@ std::string clientEntry(const std::tm& local, std::string_view address, std::uin
     return clientEntryText(local, address, std::to_string(port), bytesToHex(data));
 }
 
-std::string clientEntryText(const std::tm& local, std::string_view address, std::string_view portText,
-                            std::string_view frameText) {
+namespace {
+
+std::string entryText(const std::tm& local, std::string_view label, std::string_view address,
+                      std::string_view portText, std::string_view frameText) {
     std::string out = dateTimeText(local);
     out.reserve(out.size() + 32 + address.size() + frameText.size());
-    out += "\r\n[客户]";
+    out += kLineEnd;
+    out += label;
     out += address;
     out += ':';
     out += portText;
@@ -33,6 +36,18 @@ std::string clientEntryText(const std::tm& local, std::string_view address, std:
     out += frameText;
     out += kLineEnd;
     return out;
+}
+
+} // namespace
+
+std::string clientEntryText(const std::tm& local, std::string_view address, std::string_view portText,
+                            std::string_view frameText) {
+    return entryText(local, "[客户]", address, portText, frameText);
+}
+
+std::string refusedEntryText(const std::tm& local, std::string_view address, std::string_view portText,
+                             std::string_view frameText) {
+    return entryText(local, "[拒绝]", address, portText, frameText);
 }
 
 std::size_t countLinePieces(std::string_view text) {

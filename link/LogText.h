@@ -25,6 +25,10 @@ std::string clientEntry(const std::tm& local, std::string_view address, std::uin
 std::string clientEntryText(const std::tm& local, std::string_view address, std::string_view portText,
                             std::string_view frameText);
 
+// The entry of a datagram from a sender the service does not serve: "[拒绝]" in place of "[客户]".
+std::string refusedEntryText(const std::tm& local, std::string_view address, std::string_view portText,
+                             std::string_view frameText);
+
 // Number of pieces of a text split at every CRLF: each CRLF ends one piece (empty pieces
 // between adjacent CRLFs count), and a non-empty tail after the last CRLF is one more.
 std::size_t countLinePieces(std::string_view text);

@@ -9,11 +9,23 @@ void ListenerHub::attach(ServiceListener* listener) {
     m_listener = listener;
 }
 
+void ListenerHub::addObserver(ServiceListener* observer) {
+    std::unique_lock lock(m_mutex);
+    m_observers.push_back(observer);
+}
+
+void ListenerHub::removeObserver(ServiceListener* observer) {
+    std::unique_lock lock(m_mutex);
+    std::erase(m_observers, observer);
+}
+
 template <typename Report> void ListenerHub::pass(Report&& report) {
     // Shared: the receive worker, the transaction workers and the others report side by side.
     std::shared_lock lock(m_mutex);
     if (m_listener)
         report(*m_listener);
+    for (ServiceListener* observer : m_observers)
+        report(*observer);
 }
 
 void ListenerHub::clientEntry(const std::string& entry) {

@@ -3,15 +3,19 @@
 #include "service/ServiceListener.h"
 
 #include <shared_mutex>
+#include <vector>
 
 namespace vorlanx::service {
 
 // The one listener the service's parts report to. It passes every report on to the listener
-// attached at that moment, or drops it when none is: the parts are built before the window that
-// shows their reports and may outlive it. Detaching waits for the reports under way.
+// attached at that moment (the window, or vorlanxd's console), or drops it when none is: the parts
+// are built before the window that shows their reports and may outlive it. Observers (a control
+// request following its command) get every report too. Detaching waits for the reports under way.
 class ListenerHub final : public ServiceListener {
 public:
     void attach(ServiceListener* listener);
+    void addObserver(ServiceListener* observer);
+    void removeObserver(ServiceListener* observer);
 
     void clientEntry(const std::string& entry) override;
     void terminalAdded(const std::string& address, const std::string& portText, const std::string& machine,
@@ -36,6 +40,7 @@ private:
 
     std::shared_mutex m_mutex;
     ServiceListener* m_listener = nullptr;
+    std::vector<ServiceListener*> m_observers;
 };
 
 } // namespace vorlanx::service

@@ -3,6 +3,7 @@
 #include "config/ConnectionSettingsSave.h"
 #include "config/DownloadSettings.h"
 #include "config/PeriodSettings.h"
+#include "config/TerminalSettings.h"
 #include "service/Restart.h"
 
 #include <utility>
@@ -24,6 +25,41 @@ VorlanxService::VorlanxService(Options options)
       m_databaseWorker(1, kDatabaseJobQueue) {
     if (!m_restart)
         m_restart = [] { return restartSelf(config::kSaveRestartDelay); };
+    m_dispatcher.setTerminalHealth(&m_health);
+}
+
+std::optional<std::string> VorlanxService::applyAllowList() {
+    auto loaded = config::loadAllowList(m_dir);
+    if (auto* bad = std::get_if<link::AddressFilter::BadItem>(&loaded)) {
+        m_dispatcher.setAddressFilter(nullptr);
+        return bad->item;
+    }
+    m_dispatcher.setAddressFilter(std::make_shared<const link::AddressFilter>(std::get<link::AddressFilter>(loaded)));
+    return std::nullopt;
+}
+
+VorlanxService::Status VorlanxService::status() {
+    Status s;
+    s.port = m_endpoint.localPort();
+    switch (m_database.kind()) {
+    case config::DatabaseKind::None:
+        s.databaseKind = "none";
+        break;
+    case config::DatabaseKind::SqlServer:
+        s.databaseKind = "sqlserver";
+        break;
+    case config::DatabaseKind::Builtin:
+        s.databaseKind = "builtin";
+        break;
+    }
+    s.databaseConnected = m_database.isConnected();
+    s.personnelRows = m_personnelRows.size();
+    s.totals = m_health.totals();
+    s.dropped = m_pool.droppedCount();
+    s.queueDepth = m_pool.queueDepth();
+    s.uptimeSeconds = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_started).count());
+    return s;
 }
 
 VorlanxService::~VorlanxService() {

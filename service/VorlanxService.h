@@ -57,6 +57,9 @@ public:
     // Reports go to this listener from now on; nullptr drops them. Returns once no report to the
     // previous listener is under way.
     void setListener(ServiceListener* listener);
+    // Observers get every report as well, until removed (removal waits for reports under way).
+    void addObserver(ServiceListener* observer) { m_hub.addObserver(observer); }
+    void removeObserver(ServiceListener* observer) { m_hub.removeObserver(observer); }
 
     // Start-up: reads the database settings now and returns what to show of them; when they select
     // a database, connects on the service's worker and, once connected, loads the personnel list.
@@ -68,6 +71,10 @@ public:
     bool waitDatabaseIdle(std::chrono::milliseconds limit) const;
     // Hands the process over to the restart script; false when that failed and it runs on.
     bool restart();
+
+    // Reads which senders are served (conf.ini [terminals] allow) and serves them from the next
+    // datagram on. A bad item is given back and everyone is served, as without the setting.
+    std::optional<std::string> applyAllowList();
 
     ListenResult startListening(std::uint16_t port);
     // Closes the port ("端口已关闭") and stops a running command after its current frame.
@@ -94,6 +101,20 @@ public:
     bool parallelDownload() const;
     bool setParallelDownload(bool parallel);
     bool waitCommandIdle(std::chrono::milliseconds limit) const;
+
+    // What `vorlanxctl status` shows.
+    struct Status {
+        std::uint16_t port = 0; // 0 while not listening
+        std::string databaseKind; // "none", "sqlserver" or "builtin"
+        bool databaseConnected = false;
+        std::size_t personnelRows = 0;
+        link::TerminalHealth::Totals totals;
+        std::uint64_t dropped = 0; // frames dropped because the queue was full
+        std::size_t queueDepth = 0;
+        std::uint64_t uptimeSeconds = 0;
+    };
+    Status status();
+    std::vector<link::TerminalHealth::Terminal> heardTerminals() const { return m_health.terminals(); }
 
     const std::filesystem::path& dir() const { return m_dir; }
     link::SharedClock& clock() { return m_clock; }
@@ -124,7 +145,9 @@ private:
 
     const std::filesystem::path m_dir;
     std::function<bool()> m_restart;
+    const std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
     ListenerHub m_hub;
+    link::TerminalHealth m_health;
     link::SharedClock m_clock;
     // Declared in the order they are built; destroyed in reverse, so every worker ends before
     // what it uses goes.

@@ -45,6 +45,8 @@ public:
     // Payment frames dropped as resends of a payment still queued or under way.
     std::uint64_t resentPaymentCount() const { return m_resentPayments.load(); }
     std::size_t paymentsUnderWay();
+    // Frames waiting for a worker, queries and bookings together.
+    std::size_t queueDepth() { return m_pool.queued() + m_bookings.queued(); }
     std::size_t workerCount() const { return m_pool.workerCount(); }
     std::size_t bookingWorkerCount() const { return m_bookings.workerCount(); }
 

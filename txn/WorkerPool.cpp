@@ -48,4 +48,9 @@ void WorkerPool::work(std::stop_token stop) {
     }
 }
 
+std::size_t WorkerPool::queued() {
+    std::lock_guard lock(m_mutex);
+    return m_queue.size();
+}
+
 } // namespace vorlanx::txn

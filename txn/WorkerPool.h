@@ -29,6 +29,8 @@ public:
     bool tryPost(Job job);
 
     std::size_t workerCount() const { return m_threads.size(); }
+    // Jobs waiting for a worker.
+    std::size_t queued();
     std::size_t capacity() const { return m_capacity; }
 
 private:

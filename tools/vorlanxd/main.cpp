@@ -4,6 +4,9 @@
 
 #include "link/ConsoleSink.h"
 #include "service/VorlanxService.h"
+#ifndef _WIN32
+#include "service/ControlServer.h"
+#endif
 #include "tools/vorlanxd/ConsoleServiceListener.h"
 
 #include <charconv>
@@ -115,6 +118,14 @@ int main(int argc, char** argv) {
     service::VorlanxService service({options->dir, {}});
     service.setListener(&listener);
 
+    // A service open to senders the engineer meant to keep out would answer payments to anyone:
+    // a bad allow-list stops it here rather than serving everyone.
+    if (const auto bad = service.applyAllowList()) {
+        std::cerr << "vorlanxd: conf.ini [terminals] allow: \"" << *bad
+                  << "\" is neither an IPv4 address nor a CIDR range (such as 192.168.1.0/24)\n";
+        return 1;
+    }
+
     // The start-up of the window: database settings, connect, then the personnel list.
     const config::ConnectionSettingsLoad load = service.startUp("");
     if (load.statusText)
@@ -130,6 +141,12 @@ int main(int argc, char** argv) {
                   << " (in use by another program or not allowed)\n";
         return 1;
     }
+
+#ifndef _WIN32
+    service::ControlServer control(service, [&sink](const std::string& line) { sink.clientEntry(line); });
+    if (const auto error = control.start(options->dir / service::ControlServer::kSocketName))
+        std::cerr << "vorlanxd: " << *error << "; running without the control channel (vorlanxctl)\n";
+#endif
 
     // The receive worker and the pool do all the work; this thread keeps the clock that
     // payments are booked with and waits for the stop request.
