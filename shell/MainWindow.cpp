@@ -20,6 +20,7 @@
 #include "config/PeriodSettings.h"
 #include "config/SettingsTexts.h"
 
+#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -34,6 +35,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <unordered_map>
 
 
 namespace vorlanx::shell {
@@ -179,6 +182,10 @@ void MainWindow::windowCreated() {
     hooks.restart = [this] { restartService(); };
     m_dataPage->database->setHooks(std::move(hooks));
     m_dataPage->database->loadAtStartup();
+    if (const auto bad = m_service.applyAllowList())
+        MessageBox::information(this, QString::fromStdString(std::string(config::kMessageTitle)),
+                                QStringLiteral("conf.ini 中 [terminals] allow 的“%1”不是IPv4地址或网段，现在为所有终端服务")
+                                    .arg(QString::fromStdString(*bad)));
 }
 
 void MainWindow::loadPeriods() {
@@ -203,6 +210,32 @@ void MainWindow::clockTick() { m_status->setPanel(StatusPanels::kClock, QString:
 void MainWindow::logTick() {
     if (m_log->pieceCount() > link::kLogPieceLimit)
         m_log->clearText();
+    refreshTerminalTips();
+}
+
+void MainWindow::refreshTerminalTips() {
+    // What the service has heard from each terminal, under the mouse over its row.
+    std::unordered_map<std::string, link::TerminalHealth::Terminal> heard;
+    for (auto& t : m_service.heardTerminals())
+        heard.emplace(t.address, std::move(t));
+    for (int i = 0; i < m_onlineList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = m_onlineList->topLevelItem(i);
+        const auto found = heard.find(row->text(0).toStdString());
+        if (found == heard.end())
+            continue;
+        const auto& t = found->second;
+        const QString tip =
+            QStringLiteral("最后收到：%1\n帧：%2  查询：%3  消费：%4  离线：%5%6")
+                .arg(QDateTime::fromSecsSinceEpoch(t.lastHeard).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                .arg(t.frames)
+                .arg(t.queries)
+                .arg(t.payments)
+                .arg(t.offlineRecords)
+                .arg(t.lastAnswer.empty() ? QString()
+                                          : QStringLiteral("\n最后应答：") + QString::fromStdString(t.lastAnswer));
+        for (int column = 0; column < m_onlineList->columnCount(); ++column)
+            row->setToolTip(column, tip);
+    }
 }
 
 void MainWindow::connectBridge() {

@@ -55,6 +55,7 @@ private:
     void connectBridge();
     void clearOnlineList();
     void refreshPersonnel();
+    void refreshTerminalTips();
     void restartService();
 
     service::VorlanxService& m_service;

@@ -128,6 +128,7 @@ struct Dispatching : ::testing::Test {
     std::uint16_t port = 0;
     std::size_t sent = 0;
     FakeTerminal terminal{"127.0.0.1"};
+    TerminalHealth health;
 };
 
 TEST_F(Dispatching, AcknowledgesA74FrameEvenWithAWrongChecksum) {
@@ -295,6 +296,58 @@ TEST_F(Dispatching, OnlinePaymentAndOfflineRecordHandOverTheirFields) {
     EXPECT_EQ(jobs.uploads[0].amount, "1250");
     EXPECT_EQ(jobs.uploads[0].recordTime, "200508100503");
     EXPECT_TRUE(jobs.queries.empty());
+}
+
+const std::string kCardQuery = "FE010001000B6300BC614E060000000000";
+const std::string kPayment = "FE010001000D6300BC614E00000000FAABCD";
+const std::string kOffline = "FE01000100137600BC614E00200508100503000004E2ABCD";
+
+TEST_F(Dispatching, SenderOutsideTheAllowListIsLoggedAsRefusedAndNothingMore) {
+    dispatcher.setTerminalHealth(&health);
+    dispatcher.setAddressFilter(std::make_shared<const AddressFilter>(
+        std::get<AddressFilter>(AddressFilter::parse("10.0.0.0/8, 192.168.1.20"))));
+    send(terminal, kCardQuery);
+    send(terminal, "FE01000100057400000000000000");
+    ASSERT_TRUE(allHandled());
+    EXPECT_FALSE(terminal.inbox.next(300ms)) << "no acknowledgement to a refused sender";
+    EXPECT_TRUE(terminals.rows().empty());
+    const auto entries = sink.eventsStartingWith("entry ");
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0], "entry 2020年5月8日10时5分\r\n[拒绝]" + source(terminal) + "\r\n[数据]" + kCardQuery + "\r\n");
+    {
+        std::lock_guard lock(jobs.m_mutex);
+        EXPECT_TRUE(jobs.queries.empty());
+    }
+    EXPECT_EQ(health.totals().refused, 3u); // the two frames and the marker
+    EXPECT_EQ(health.totals().datagrams, 0u);
+
+    // A filter taken away while listening serves the sender from the next datagram on.
+    dispatcher.setAddressFilter(std::make_shared<const AddressFilter>(
+        std::get<AddressFilter>(AddressFilter::parse("127.0.0.0/8"))));
+    send(terminal, "FE01000100057400000000000000");
+    EXPECT_EQ(terminal.inbox.next(), "FE010001000181E40C");
+}
+
+TEST_F(Dispatching, EveryTerminalIsCountedByKindWithItsLastAnswer) {
+    dispatcher.setTerminalHealth(&health);
+    send(terminal, kCardQuery);
+    send(terminal, kPayment);
+    send(terminal, kPayment);
+    send(terminal, kOffline);
+    send(terminal, "FE010001000181E40C");
+    ASSERT_TRUE(allHandled());
+    const auto t = health.terminal("127.0.0.1");
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->frames, 6u); // with the marker
+    EXPECT_EQ(t->queries, 1u);
+    EXPECT_EQ(t->payments, 2u);
+    EXPECT_EQ(t->offlineRecords, 1u);
+    EXPECT_EQ(t->machine, "1");
+    EXPECT_EQ(t->port, terminal.port);
+    EXPECT_EQ(t->lastAnswer, source(terminal) + "|设置成功");
+    EXPECT_GE(t->lastHeard, t->firstHeard);
+    EXPECT_EQ(health.totals().answers, 1u);
+    EXPECT_EQ(health.totals().datagrams, 6u);
 }
 
 TEST(DispatchingWithoutJobs, CardFramesAreOnlyLogged) {

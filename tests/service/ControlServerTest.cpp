@@ -1,0 +1,195 @@
+// The control channel over a real Unix domain socket: the answer of every kind of request, bad
+// and oversized requests, a silent client, the socket's mode, and a socket left behind.
+
+#include "service/ControlServer.h"
+
+#include "link/FrameBuilders.h"
+#include "service/VorlanxService.h"
+#include "tests/config/SettingsTestDir.h"
+#include "tests/support/FakeTerminal.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace vorlanx;
+using json = nlohmann::json;
+
+int connectTo(const std::filesystem::path& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(s);
+        return -1;
+    }
+    timeval limit{20, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    return s;
+}
+
+// Every JSON line the service answered to one request.
+std::vector<json> ask(const std::filesystem::path& path, const std::string& requestLine) {
+    const int s = connectTo(path);
+    EXPECT_GE(s, 0);
+    std::vector<json> lines;
+    if (s < 0)
+        return lines;
+    const std::string sent = requestLine + "\n";
+    ::send(s, sent.data(), sent.size(), MSG_NOSIGNAL);
+    std::string pending;
+    char buffer[4096];
+    for (ssize_t n; (n = ::recv(s, buffer, sizeof buffer, 0)) > 0;)
+        pending.append(buffer, static_cast<std::size_t>(n));
+    ::close(s);
+    for (std::size_t start = 0, end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(json::parse(pending.substr(start, end - start)));
+    return lines;
+}
+
+class Control : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(service.startListening(test::freeUdpPort()).listening);
+        ASSERT_EQ(server.start(socketPath), std::nullopt);
+    }
+
+    json done(const std::string& request) {
+        const auto lines = ask(socketPath, request);
+        EXPECT_FALSE(lines.empty());
+        return lines.empty() ? json() : lines.back();
+    }
+
+    test::SettingsTestDir dir{"vorlanx-control"};
+    std::filesystem::path socketPath = dir.path() / "vorlanxd.sock";
+    service::VorlanxService service{{dir.path(), [] { return false; }}};
+    std::vector<std::string> logged;
+    std::mutex logMutex;
+    service::ControlServer server{service, [this](const std::string& line) {
+                                      std::lock_guard lock(logMutex);
+                                      logged.push_back(line);
+                                  }};
+};
+
+TEST_F(Control, StatusAndTerminalsAnswerWithTheirDocuments) {
+    const json status = done(R"(["status"])");
+    EXPECT_EQ(status["event"], "done");
+    EXPECT_EQ(status["exit"], 0);
+    EXPECT_EQ(status["status"]["port"], service.endpoint().localPort());
+    EXPECT_EQ(status["status"]["database"]["kind"], "none");
+    for (const char* count : {"datagrams", "cardQueries", "payments", "offlineRecords", "answers", "dropped"})
+        EXPECT_TRUE(status["status"]["counts"].contains(count)) << count;
+    EXPECT_TRUE(status["status"].contains("uptimeSeconds"));
+    EXPECT_TRUE(status["status"].contains("queueDepth"));
+
+    test::FakeTerminal terminal;
+    terminal.send(service.endpoint().localPort(), "FE01000700057400000000000000");
+    ASSERT_TRUE(terminal.inbox.next());
+    const json heard = done(R"(["terminals","--silent-after","60"])");
+    ASSERT_EQ(heard["terminals"].size(), 1u);
+    EXPECT_EQ(heard["terminals"][0]["address"], "127.0.0.1");
+    EXPECT_EQ(heard["terminals"][0]["machine"], "7");
+    EXPECT_EQ(heard["terminals"][0]["frames"], 1);
+    EXPECT_EQ(heard["terminals"][0]["silent"], false);
+    std::lock_guard lock(logMutex);
+    EXPECT_EQ(logged.front(), R"([控制]["status"])");
+}
+
+TEST_F(Control, AdministrationCommandStreamsAnswersAndCountsThem) {
+    test::FakeTerminal answering;
+    test::FakeTerminal silent;
+    const std::string to1 = "127.0.0.1:" + std::to_string(answering.port) + ":1";
+    const std::string to2 = "127.0.0.1:" + std::to_string(silent.port) + ":2";
+    std::jthread reply([&] {
+        // The terminal confirms what it was sent, from its own address and port.
+        if (answering.inbox.next())
+            answering.send(service.endpoint().localPort(), "FE010001000181E40C");
+    });
+    const auto lines = ask(socketPath, json({"list", "black", "--to", to1, "--to", to2, "--wait", "1"}).dump());
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0]["event"], "answer");
+    EXPECT_EQ(lines[0]["line"], "127.0.0.1:" + std::to_string(answering.port) + "|设置成功");
+    EXPECT_EQ(lines.back()["answered"], 1);
+    EXPECT_EQ(lines.back()["targets"], 2);
+    EXPECT_EQ(lines.back()["exit"], 3);
+    EXPECT_EQ(silent.inbox.next(), link::listModeFrame("2", link::CardList::Black)); // it reached both
+}
+
+TEST_F(Control, RefusesBadRequestsAndInput) {
+    EXPECT_EQ(done("status")["exit"], 2) << "not JSON";
+    EXPECT_EQ(done(R"(["fly"])")["exit"], 2);
+    EXPECT_EQ(done(R"([1,2])")["exit"], 2);
+    EXPECT_EQ(done(R"(["clock","set"])")["error"],
+              "no target: name terminals with --to IP:PORT:MACHINE, --terminals FILE or --heard");
+    EXPECT_EQ(done(R"(["clock","set","--heard"])")["exit"], 2) << "nothing heard yet";
+    EXPECT_EQ(done(R"(["clock","set","--to","127.0.0.1:0:1"])")["error"], "设备列表第1行的端口不正确（1-65535）：0");
+    EXPECT_EQ(done(R"(["periods","--lunch","25:00:00-13:00:00","--to","127.0.0.1:9:1"])")["exit"], 2);
+    EXPECT_EQ(done(R"(["mode","turbo","--to","127.0.0.1:9:1"])")["exit"], 2);
+    EXPECT_EQ(done(R"(["clock","set","--bogus"])")["error"], "unknown option --bogus");
+
+    const auto oversized = ask(socketPath, std::string(service::ControlServer::kMaxRequest + 10, 'x'));
+    ASSERT_EQ(oversized.size(), 1u);
+    EXPECT_EQ(oversized[0]["exit"], 2);
+    // The service is none the worse for it.
+    EXPECT_EQ(done(R"(["status"])")["exit"], 0);
+}
+
+TEST_F(Control, SilentClientHoldsUpNobody) {
+    const int silent = connectTo(socketPath);
+    ASSERT_GE(silent, 0);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(done(R"(["status"])")["exit"], 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    ::close(silent);
+}
+
+TEST_F(Control, SocketIsForTheServiceUserOnlyAndGoesWithTheServer) {
+    struct stat info{};
+    ASSERT_EQ(::lstat(socketPath.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISSOCK(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    server.stop();
+    EXPECT_FALSE(std::filesystem::exists(socketPath));
+}
+
+TEST(ControlSocket, StaleSocketIsReplacedALiveOneIsNot) {
+    test::SettingsTestDir dir{"vorlanx-control-stale"};
+    const auto path = dir.path() / "vorlanxd.sock";
+    {
+        // A socket file left by a process that was killed: bound, never removed.
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        ::close(s);
+    }
+    service::VorlanxService service{{dir.path(), [] { return false; }}};
+    service::ControlServer first(service, {});
+    EXPECT_EQ(first.start(path), std::nullopt);
+    EXPECT_EQ(ask(path, R"(["status"])").back()["exit"], 0);
+
+    service::ControlServer second(service, {});
+    const auto refused = second.start(path);
+    ASSERT_TRUE(refused);
+    EXPECT_NE(refused->find("another vorlanxd"), std::string::npos);
+
+    service::ControlServer tooLong(service, {});
+    const auto longPath = dir.path() / std::string(120, 'd') / "vorlanxd.sock";
+    const auto error = tooLong.start(longPath);
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->find("over the limit"), std::string::npos);
+}
+
+} // namespace
