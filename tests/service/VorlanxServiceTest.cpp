@@ -101,7 +101,8 @@ TEST_F(Commands, AllTerminalCommandPacesTheListInOrder) {
         arrivals.push_back(got[0].at);
     }
     for (std::size_t i = 1; i < arrivals.size(); ++i)
-        EXPECT_GE(arrivals[i] - arrivals[i - 1], 95ms) << "row " << i; // the clocks of two sockets
+        // Sent 100 ms apart; arrival times carry the receiving threads' scheduling on a busy machine.
+        EXPECT_GE(arrivals[i] - arrivals[i - 1], 50ms) << "row " << i;
 }
 
 TEST_F(Commands, AmountRunWithNothingTickedStillPausesThenSaves) {
