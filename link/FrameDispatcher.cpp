@@ -52,17 +52,15 @@ void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t
     // A sender the service does not serve is logged, so that the engineer sees who knocked, and
     // nothing more: no row, no reply, no database call.
     if (const auto filter = addressFilter(); filter && !filter->admits(address)) {
-        m_sink.clientEntry(refusedEntryText(m_clock(), address, portText, frame.text()));
         if (m_health)
             m_health->refused();
+        m_sink.clientEntry(refusedEntryText(m_clock(), address, portText, frame.text()));
         return;
     }
 
-    updateTerminalList(address, portText, frame);
-    m_sink.clientEntry(clientEntryText(m_clock(), address, portText, frame.text()));
-
     const std::string_view command = frame.command();
     const std::string_view kind = frame.kind();
+    // Counted before the entry is logged: whoever has seen the entry finds the datagram counted.
     if (m_health) {
         using Kind = TerminalHealth::FrameKind;
         const Kind counted = command == frame::kCardTransaction && kind == frame::kKindCardQuery ? Kind::CardQuery
@@ -72,6 +70,10 @@ void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t
         const std::string machine = frame.text().size() > 2 ? decimalOf(frame.machine()) : std::string();
         m_health->heard(address, port, machine, counted, std::time(nullptr));
     }
+
+    updateTerminalList(address, portText, frame);
+    m_sink.clientEntry(clientEntryText(m_clock(), address, portText, frame.text()));
+
     const std::string_view replyKey = frame.replyKey();
     const std::string source = address + ":" + portText;
 
