@@ -11,6 +11,7 @@
 #include "link/UdpEndpoint.h"
 #include "service/ListenerHub.h"
 #include "service/PersonnelRows.h"
+#include "service/ReloadResult.h"
 #include "txn/CardTransactions.h"
 #include "txn/PersonnelSource.h"
 #include "txn/TransactionPool.h"
@@ -68,6 +69,15 @@ public:
     bool waitDatabaseIdle(std::chrono::milliseconds limit) const;
     // Hands the process over to the restart script; false when that failed and it runs on.
     bool restart();
+    // Takes up a changed conf.ini without closing the port: reads it, reconnects the database when
+    // its settings changed (or its connection is gone), and loads the personnel list again. Waits
+    // up to limit for the connect and the load; terminals are answered all the while. Every step a
+    // reload gains belongs here, so that vorlanxd's SIGHUP stays one call.
+    ReloadResult reload(std::chrono::milliseconds limit = std::chrono::minutes(5));
+    // For a supervisor's watchdog, called from the controlling thread more often than limit: true
+    // while listening, with the receive worker round its loop and the transaction pool's last
+    // heartbeat job run within limit. Queues the next heartbeat job.
+    bool alive(std::chrono::milliseconds limit);
 
     ListenResult startListening(std::uint16_t port);
     // Closes the port ("端口已关闭") and stops a running command after its current frame.
