@@ -29,7 +29,7 @@ std::string ansiPath(const std::filesystem::path& path) {
 
 TEST(RestartWin32, OwnProgramIsThisExecutable) {
     const std::filesystem::path self = ownProgram();
-    EXPECT_EQ(self.filename(), "txn_tests.exe");
+    EXPECT_EQ(self.filename(), "service_tests.exe");
     EXPECT_TRUE(self.is_absolute());
     EXPECT_TRUE(
         std::filesystem::equivalent(self.parent_path(), std::filesystem::path(VORLANX_RESTART_PROBE).parent_path()));
