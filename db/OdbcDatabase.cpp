@@ -36,7 +36,7 @@ using DriverChar = SQLWCHAR;
 constexpr SQLSMALLINT textCType = SQL_C_WCHAR;
 
 std::vector<DriverChar> driverText(std::string_view utf8) {
-    const std::u16string wide = utf8ToUtf16(utf8);
+    const std::u16string wide = link::utf8ToUtf16(utf8);
     std::vector<DriverChar> text(reinterpret_cast<const DriverChar*>(wide.data()),
                                  reinterpret_cast<const DriverChar*>(wide.data()) + wide.size());
     text.push_back(0);
@@ -44,7 +44,7 @@ std::vector<DriverChar> driverText(std::string_view utf8) {
 }
 
 std::string serviceText(const DriverChar* text, std::size_t length) {
-    return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+    return link::utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
 }
 
 SQLRETURN execDirect(SQLHSTMT statement, std::vector<DriverChar>& text) {
