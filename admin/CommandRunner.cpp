@@ -4,9 +4,17 @@
 #include "link/FrameBuilders.h"
 #include "link/HexText.h"
 
+#include <chrono>
 #include <utility>
 
 namespace vorlanx::admin {
+
+namespace {
+
+// How long an idle worker waits before it looks at its queue and its stop request again.
+constexpr std::chrono::milliseconds kWakeCheck{250};
+
+} // namespace
 
 CommandRunner::CommandRunner(link::DatagramSender& sender, ClockCode clockCode)
     : m_sender(sender), m_clockCode(std::move(clockCode)),
@@ -64,8 +72,12 @@ void CommandRunner::work(std::stop_token stop) {
         Done done;
         {
             std::unique_lock lock(m_mutex);
-            if (!m_wake.wait(lock, stop, [this] { return static_cast<bool>(m_job); }))
-                return;
+            // Bounded, so that a lost wake-up (seen with the Windows build's thread library under
+            // Wine) costs a moment instead of a shutdown that never ends.
+            while (!m_wake.wait_for(lock, stop, kWakeCheck, [this] { return static_cast<bool>(m_job); })) {
+                if (stop.stop_requested())
+                    return;
+            }
             job = std::move(m_job);
             m_job = nullptr;
             done = std::move(m_done);

@@ -40,6 +40,7 @@ bool ServiceDatabase::connectWith(const config::ConnectionSettings& settings) {
         std::lock_guard lock(m_mutex);
         replaced = std::exchange(m_active, ok ? std::shared_ptr<Database>(std::move(next)) : nullptr);
         m_kind = ok ? settings.kind : config::DatabaseKind::None;
+        m_lastSettings = settings;
     }
     return ok;
 }
@@ -70,6 +71,12 @@ void ServiceDatabase::disconnect() {
     std::lock_guard lock(m_mutex);
     replaced = std::exchange(m_active, nullptr);
     m_kind = config::DatabaseKind::None;
+    m_lastSettings.reset();
+}
+
+std::optional<config::ConnectionSettings> ServiceDatabase::lastSettings() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastSettings;
 }
 
 QueryResult ServiceDatabase::runQuery(std::string_view command) {

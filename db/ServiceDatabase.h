@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace vorlanx::db {
 
@@ -30,6 +31,9 @@ public:
     QueryResult runQuery(std::string_view command) override;
 
     config::DatabaseKind kind() const;
+    // The settings of the last connect, whether it worked or not; nullopt before the first and
+    // after a disconnect. A reload compares them with conf.ini to see whether to reconnect.
+    std::optional<config::ConnectionSettings> lastSettings() const;
     // The batches the built-in database committed its bookings in, over the whole run and every
     // reconnect; all zero for SQL Server, which commits each procedure call itself.
     BatchStats bookingBatches() const { return m_batches->stats(); }
@@ -45,6 +49,7 @@ private:
     mutable std::mutex m_mutex;
     std::shared_ptr<Database> m_active;
     config::DatabaseKind m_kind = config::DatabaseKind::None;
+    std::optional<config::ConnectionSettings> m_lastSettings;
     std::shared_ptr<BatchCounter> m_batches = std::make_shared<BatchCounter>();
 };
 

@@ -197,6 +197,7 @@ bool UdpEndpoint::open(Handler handler) {
         m_socket = s;
     }
     m_stop = false;
+    m_lastRound = std::chrono::steady_clock::now().time_since_epoch().count();
     m_worker = std::thread(&UdpEndpoint::receiveLoop, this, s, std::move(handler));
     return true;
 }
@@ -276,11 +277,17 @@ std::uint16_t UdpEndpoint::localPort() const {
     return ntohs(addr.sin_port);
 }
 
+std::chrono::steady_clock::time_point UdpEndpoint::lastReceiveRound() const {
+    return std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(m_lastRound.load(std::memory_order_relaxed)));
+}
+
 void UdpEndpoint::receiveLoop(SocketHandle s, Handler handler) {
     // One byte more than the largest datagram: a datagram that fills it was longer than
     // allowed and is dropped, as Winsock does with its "message too long" error.
     std::vector<std::uint8_t> buffer(kMaxDatagram + 1);
     while (!m_stop.load(std::memory_order_acquire)) {
+        m_lastRound.store(std::chrono::steady_clock::now().time_since_epoch().count(), std::memory_order_relaxed);
         sockaddr_in from{};
         SockLen fromLen = sizeof from;
         const auto n = ::recvfrom(s, reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()), 0,

@@ -3,6 +3,7 @@
 #include "link/DatagramSender.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -51,6 +52,9 @@ public:
     bool isOpen() const;
     // Port the socket is bound to (useful after binding port 0), 0 when not bound.
     std::uint16_t localPort() const;
+    // When the receive worker last went round its loop. It wakes at least every receive timeout
+    // (200 ms) even when no terminal sends, so an old time means a worker stuck in a handler.
+    std::chrono::steady_clock::time_point lastReceiveRound() const;
 
 private:
     void receiveLoop(SocketHandle socket, Handler handler);
@@ -59,6 +63,7 @@ private:
     SocketHandle m_socket;
     bool m_layerStarted = false;
     std::atomic<bool> m_stop{false};
+    std::atomic<std::chrono::steady_clock::rep> m_lastRound{0};
     std::thread m_worker;
     std::mutex m_lifecycleMutex; // open and close never run at once
 };

@@ -179,6 +179,27 @@ std::string restartShellText(int delaySeconds, const std::filesystem::path& prog
     return text;
 }
 
+std::vector<std::string> argumentsWithDir(const std::vector<std::string>& arguments, const std::filesystem::path& dir) {
+    std::vector<std::string> kept;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--dir") {
+            ++i; // and its value
+            continue;
+        }
+        if (arguments[i].rfind("--dir=", 0) == 0)
+            continue;
+        kept.push_back(arguments[i]);
+    }
+    kept.push_back("--dir");
+    std::error_code error;
+    std::filesystem::path full = std::filesystem::absolute(dir, error);
+    if (error)
+        full = dir;
+    const std::u8string text = full.u8string();
+    kept.emplace_back(text.begin(), text.end());
+    return kept;
+}
+
 #ifdef _WIN32
 void endProcessNow() {
     if (HANDLE self = OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId())) {
@@ -242,6 +263,11 @@ bool restartProgram(const std::filesystem::path& program, const std::vector<std:
 bool restartSelf(std::optional<int> delaySeconds, const EndProcessFunction& endProcess) {
     return restartProgram(ownProgram(), {}, delaySeconds, endProcess);
 }
+
+bool restartSelfIn(const std::filesystem::path& /*dir*/, std::optional<int> delaySeconds,
+                   const EndProcessFunction& endProcess) {
+    return restartSelf(delaySeconds, endProcess);
+}
 #else
 std::filesystem::path ownProgram() {
     std::error_code error;
@@ -284,6 +310,11 @@ bool restartProgram(const std::filesystem::path& programPath, const std::vector<
 
 bool restartSelf(std::optional<int> delaySeconds, const EndProcessFunction& endProcess) {
     return restartProgram(ownProgram(), ownArguments(), delaySeconds, endProcess);
+}
+
+bool restartSelfIn(const std::filesystem::path& dir, std::optional<int> delaySeconds,
+                   const EndProcessFunction& endProcess) {
+    return restartProgram(ownProgram(), argumentsWithDir(ownArguments(), dir), delaySeconds, endProcess);
 }
 #endif
 

@@ -49,4 +49,12 @@ std::filesystem::path ownProgram();
 // when the restart could not be handed over.
 bool restartSelf(std::optional<int> delaySeconds = std::nullopt, const EndProcessFunction& endProcess = endProcessNow);
 
+// The arguments of a start that must come back to dir: every "--dir X" of arguments dropped and
+// "--dir dir" added, so that a relaunch never depends on which rule found the directory first.
+std::vector<std::string> argumentsWithDir(const std::vector<std::string>& arguments, const std::filesystem::path& dir);
+
+// restartSelf coming back in dir (outside Windows, where Restart.bat starts the program bare).
+bool restartSelfIn(const std::filesystem::path& dir, std::optional<int> delaySeconds = std::nullopt,
+                   const EndProcessFunction& endProcess = endProcessNow);
+
 } // namespace vorlanx::service

@@ -3,9 +3,11 @@
 #include "config/ConnectionSettingsSave.h"
 #include "config/DownloadSettings.h"
 #include "config/PeriodSettings.h"
+#include "config/SettingsTexts.h"
 #include "config/TerminalSettings.h"
 #include "service/Restart.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vorlanx::service {
@@ -28,10 +30,11 @@ VorlanxService::VorlanxService(Options options)
     m_dispatcher.setTerminalHealth(&m_health);
 }
 
-std::optional<std::string> VorlanxService::applyAllowList() {
+std::optional<std::string> VorlanxService::applyAllowList(bool keepOnError) {
     auto loaded = config::loadAllowList(m_dir);
     if (auto* bad = std::get_if<link::AddressFilter::BadItem>(&loaded)) {
-        m_dispatcher.setAddressFilter(nullptr);
+        if (!keepOnError)
+            m_dispatcher.setAddressFilter(nullptr);
         return bad->item;
     }
     m_dispatcher.setAddressFilter(std::make_shared<const link::AddressFilter>(std::get<link::AddressFilter>(loaded)));
@@ -129,6 +132,55 @@ std::optional<std::string> VorlanxService::saveDatabaseSettings(const config::Co
 }
 
 bool VorlanxService::restart() { return m_restart(); }
+
+ReloadResult VorlanxService::reload(std::chrono::milliseconds limit) {
+    ReloadResult result;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const auto left = [&deadline] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero()));
+    };
+
+    // conf.ini: the senders served, then the database.
+    result.badAllowItem = applyAllowList(true);
+    const config::ConnectionSettingsLoad load = config::readDatabaseSettings(m_dir);
+    const bool selectsNone = !load.connectNeeded && load.shown && load.shown->kind == config::DatabaseKind::None;
+    result.settingsRead = load.connectNeeded || selectsNone;
+
+    // The database. A file that is missing or cannot be read must not cut a working connection:
+    // payments go on as before until the engineer mends it.
+    if (!result.settingsRead) {
+        result.database = ReloadResult::DatabaseStep::LeftAlone;
+    } else if (selectsNone) {
+        result.database = ReloadResult::DatabaseStep::Disconnected;
+        databaseJob([this] { m_database.disconnect(); });
+    } else if (m_database.lastSettings() != load.shown || !m_database.isConnected()) {
+        result.database = ReloadResult::DatabaseStep::Reconnected;
+        // On the database worker, so that it never overlaps a start-up connect or a save.
+        databaseJob([this, settings = *load.shown] {
+            const bool ok = m_database.connectWith(settings);
+            m_hub.statusChanged(std::string(ok ? config::kConnectedText : config::kConnectFailedText));
+        });
+    }
+    result.finished = waitDatabaseIdle(left());
+    result.connected = m_database.isConnected();
+
+    // The personnel list, from the database now in use.
+    if (result.finished && result.connected) {
+        m_personnel.loadPersonnelList("");
+        result.finished = m_personnel.waitIdle(left());
+        result.personnelRows = m_personnelRows.size();
+    }
+    return result;
+}
+
+bool VorlanxService::alive(std::chrono::milliseconds limit) {
+    m_pool.postHeartbeat();
+    if (!listening())
+        return false;
+    const auto now = std::chrono::steady_clock::now();
+    return now - m_endpoint.lastReceiveRound() < limit && m_pool.heartbeatDelay() < limit;
+}
 
 VorlanxService::ListenResult VorlanxService::startListening(std::uint16_t port) {
     const bool bound = port != 0 && m_endpoint.open(m_dispatcher.handler()) && m_endpoint.bindPort("", port);

@@ -11,6 +11,7 @@
 #include "link/UdpEndpoint.h"
 #include "service/ListenerHub.h"
 #include "service/PersonnelRows.h"
+#include "service/ReloadResult.h"
 #include "txn/CardTransactions.h"
 #include "txn/PersonnelSource.h"
 #include "txn/TransactionPool.h"
@@ -71,10 +72,20 @@ public:
     bool waitDatabaseIdle(std::chrono::milliseconds limit) const;
     // Hands the process over to the restart script; false when that failed and it runs on.
     bool restart();
+    // Takes up a changed conf.ini without closing the port: reads it, reconnects the database when
+    // its settings changed (or its connection is gone), and loads the personnel list again. Waits
+    // up to limit for the connect and the load; terminals are answered all the while. Every step a
+    // reload gains belongs here, so that vorlanxd's SIGHUP stays one call.
+    ReloadResult reload(std::chrono::milliseconds limit = std::chrono::minutes(5));
+    // For a supervisor's watchdog, called from the controlling thread more often than limit: true
+    // while listening, with the receive worker round its loop and the transaction pool's last
+    // heartbeat job run within limit. Queues the next heartbeat job.
+    bool alive(std::chrono::milliseconds limit);
 
     // Reads which senders are served (conf.ini [terminals] allow) and serves them from the next
-    // datagram on. A bad item is given back and everyone is served, as without the setting.
-    std::optional<std::string> applyAllowList();
+    // datagram on. A bad item is given back; then everyone is served, as without the setting, or
+    // with keepOnError (a reload) the senders served so far stay as they are.
+    std::optional<std::string> applyAllowList(bool keepOnError = false);
 
     ListenResult startListening(std::uint16_t port);
     // Closes the port ("端口已关闭") and stops a running command after its current frame.

@@ -1,14 +1,75 @@
+#include "config/ConnectionSettingsSave.h"
+#include "service/Restart.h"
 #include "service/VorlanxService.h"
+#include "service/WindowDir.h"
 #include "shell/MainWindow.h"
 
 #include <QApplication>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vorlanx [--dir DIR] [Qt options]\n"
+    "The canteen terminals' payment service with its window (Vorlanx 食堂消费服务).\n"
+    "  --dir DIR  service directory holding conf.ini and the built-in database; without it the\n"
+    "             executable's directory when writable, else ~/.config/vorlanx (made if missing)\n"
+    "  --help     this text\n"
+    "The window listens on UDP port 3000 by default, as vorlanxd does: run only one of them on a PC.\n";
+
+struct Arguments {
+    std::optional<std::filesystem::path> dir;
+    bool help = false;
+    bool bad = false;
+};
+
+// Read before QApplication exists, so that --help works without a display.
+Arguments readArguments(int argc, char* argv[]) {
+    Arguments arguments;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h")
+            arguments.help = true;
+        else if (arg == "--dir" && i + 1 < argc)
+            arguments.dir = std::filesystem::path(argv[++i]);
+        else if (arg == "--dir")
+            arguments.bad = true;
+    }
+    return arguments;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    const Arguments arguments = readArguments(argc, argv);
+    if (arguments.help || arguments.bad) {
+        std::fputs(kUsage, arguments.help ? stdout : stderr);
+        return arguments.help ? 0 : 2;
+    }
     QApplication app(argc, argv);
+    vorlanx::service::WindowDirInputs inputs;
+    inputs.requested = arguments.dir;
     // From UTF-16, so that a directory with Chinese characters is the same path on every platform.
-    const std::filesystem::path serviceDir(QCoreApplication::applicationDirPath().toStdU16String());
-    // The service exists, without a socket, before the window; the operator starts listening.
-    vorlanx::service::VorlanxService service({serviceDir, {}});
+    inputs.programDir = std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String());
+    inputs.installedProgramDir = std::filesystem::path(VORLANX_INSTALLED_BINDIR);
+    inputs.configHome =
+        std::filesystem::path(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toStdU16String());
+    const auto serviceDir = vorlanx::service::chooseWindowDir(inputs);
+    std::error_code error;
+    if (!serviceDir || !std::filesystem::is_directory(*serviceDir, error)) {
+        std::fprintf(stderr, "vorlanx: no service directory: %s\n",
+                     serviceDir ? "the --dir given does not exist" : "cannot make ~/.config/vorlanx");
+        return 1;
+    }
+    // A restart comes back to this directory, whichever rule chose it.
+    const std::filesystem::path dir = *serviceDir;
+    vorlanx::service::VorlanxService service(
+        {dir, [dir] { return vorlanx::service::restartSelfIn(dir, vorlanx::config::kSaveRestartDelay); }});
     int rc = 0;
     {
         vorlanx::shell::MainWindow window(service);

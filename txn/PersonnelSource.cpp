@@ -2,9 +2,17 @@
 
 #include "txn/TransactionTexts.h"
 
+#include <chrono>
 #include <utility>
 
 namespace vorlanx::txn {
+
+namespace {
+
+// How long an idle worker waits before it looks at its queue and its stop request again.
+constexpr std::chrono::milliseconds kWakeCheck{250};
+
+} // namespace
 
 PersonnelSource::PersonnelSource(db::Database& database, PersonnelListener& listener)
     : m_database(database), m_listener(listener), m_worker([this](std::stop_token stop) { work(stop); }) {}
@@ -41,8 +49,12 @@ void PersonnelSource::work(std::stop_token stop) {
         std::string machineText;
         {
             std::unique_lock lock(m_mutex);
-            if (!m_wake.wait(lock, stop, [&] { return m_requested != done; }))
-                return;
+            // Bounded, so that a lost wake-up (seen with the Windows build's thread library under
+            // Wine) costs a moment instead of a shutdown that never ends.
+            while (!m_wake.wait_for(lock, stop, kWakeCheck, [&] { return m_requested != done; })) {
+                if (stop.stop_requested())
+                    return;
+            }
             generation = m_requested;
             machineText = m_machineText;
         }

@@ -57,6 +57,38 @@ void TransactionPool::startOfflineUpload(link::OfflineUploadArgs args) {
     post(m_bookings, [this, args = std::move(args)] { m_transactions.runOfflineUpload(args); });
 }
 
+void TransactionPool::postHeartbeat() {
+    postHeartbeat(m_pool, m_queryHeartbeat);
+    postHeartbeat(m_bookings, m_bookingHeartbeat);
+}
+
+void TransactionPool::postHeartbeat(WorkerPool& pool, Heartbeat& heartbeat) {
+    if (heartbeat.queued.load())
+        return;
+    if (heartbeat.waitingSince.load() == 0)
+        heartbeat.waitingSince.store(std::chrono::steady_clock::now().time_since_epoch().count());
+    heartbeat.queued.store(true);
+    // A full queue is not a dropped frame: the heartbeat keeps its first time and is tried again
+    // on the next call, so a queue that stays full behind hung workers shows as a growing delay.
+    const bool posted = pool.tryPost([&heartbeat] {
+        heartbeat.waitingSince.store(0);
+        heartbeat.queued.store(false);
+    });
+    if (!posted)
+        heartbeat.queued.store(false);
+}
+
+std::chrono::steady_clock::duration TransactionPool::heartbeatDelay() const {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::chrono::steady_clock::rep delay = 0;
+    for (const Heartbeat* heartbeat : {&m_queryHeartbeat, &m_bookingHeartbeat}) {
+        const auto since = heartbeat->waitingSince.load();
+        if (since != 0)
+            delay = std::max(delay, now - since);
+    }
+    return std::chrono::steady_clock::duration(delay);
+}
+
 bool TransactionPool::post(WorkerPool& pool, WorkerPool::Job job) {
     if (pool.tryPost(std::move(job))) {
         m_overflowing.store(false);

@@ -5,6 +5,7 @@
 #include "txn/WorkerPool.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -48,10 +49,23 @@ public:
     // Frames waiting for a worker, queries and bookings together.
     std::size_t queueDepth() { return m_pool.queued() + m_bookings.queued(); }
     std::size_t workerCount() const { return m_pool.workerCount(); }
+    // For a supervisor's watchdog: queues a job that does nothing, on the query workers and on
+    // the booking workers, unless the previous one there has not run yet. Call it from one thread.
+    void postHeartbeat();
+    // How long the heartbeat job that waits longest has been waiting to run (tried again while the
+    // queue was full); zero when every one has run. Workers that hang make it grow.
+    std::chrono::steady_clock::duration heartbeatDelay() const;
     std::size_t bookingWorkerCount() const { return m_bookings.workerCount(); }
 
 private:
+    struct Heartbeat {
+        std::atomic<bool> queued{false};
+        // When the current heartbeat was first tried; 0 once it has run.
+        std::atomic<std::chrono::steady_clock::rep> waitingSince{0};
+    };
+
     bool post(WorkerPool& pool, WorkerPool::Job job);
+    void postHeartbeat(WorkerPool& pool, Heartbeat& heartbeat);
     void paymentDone(const std::string& key);
 
     CardTransactions& m_transactions;
@@ -63,6 +77,8 @@ private:
     // second would book the meal twice.
     std::mutex m_paymentsMutex;
     std::unordered_set<std::string> m_paymentsUnderWay;
+    Heartbeat m_queryHeartbeat;
+    Heartbeat m_bookingHeartbeat;
     WorkerPool m_pool;
     WorkerPool m_bookings;
 };

@@ -1,9 +1,17 @@
 #include "txn/WorkerPool.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace vorlanx::txn {
+
+namespace {
+
+// How long an idle worker waits before it looks at its queue and its stop request again.
+constexpr std::chrono::milliseconds kWakeCheck{250};
+
+} // namespace
 
 WorkerPool::WorkerPool(std::size_t workers, std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 1)) {
     const std::size_t count = std::max<std::size_t>(workers, 1);
@@ -39,8 +47,12 @@ void WorkerPool::work(std::stop_token stop) {
         Job job;
         {
             std::unique_lock lock(m_mutex);
-            if (!m_ready.wait(lock, stop, [this] { return !m_queue.empty(); }))
-                return;
+            // Bounded, so that a lost wake-up (seen with the Windows build's thread library under
+            // Wine) costs a moment instead of a shutdown that never ends.
+            while (!m_ready.wait_for(lock, stop, kWakeCheck, [this] { return !m_queue.empty(); })) {
+                if (stop.stop_requested())
+                    return;
+            }
             job = std::move(m_queue.front());
             m_queue.pop_front();
         }

@@ -59,6 +59,17 @@ TEST(RestartShellText, WaitsDeletesItselfAndStartsFromTheProgramsDirectory) {
               "cd '/opt/vorlanx' && exec '/opt/vorlanx/vorlanxd' '--dir' '/srv/it'\\''s here' </dev/null\n");
 }
 
+TEST(ArgumentsWithDir, ARestartComesBackToTheSameDirectory) {
+    // The window found its directory by a rule (its own, or ~/.config/vorlanx); the restart names it.
+    const std::filesystem::path dir = std::filesystem::absolute("canteen");
+    const std::u8string text = dir.u8string();
+    const std::string named(text.begin(), text.end());
+    EXPECT_EQ(argumentsWithDir({}, dir), (std::vector<std::string>{"--dir", named}));
+    EXPECT_EQ(argumentsWithDir({"-platform", "offscreen", "--dir", "/old", "--dir=/older"}, dir),
+              (std::vector<std::string>{"-platform", "offscreen", "--dir", named}));
+    EXPECT_EQ(argumentsWithDir({"--dir"}, dir), (std::vector<std::string>{"--dir", named}));
+}
+
 TEST(RestartProgram, MissingProgramReturnsWithoutEndingAnything) {
     SettingsTestDir dir("vorlanx-restart");
     bool ended = false;

@@ -93,16 +93,15 @@ TEST_F(Commands, AllTerminalCommandPacesTheListInOrder) {
     ASSERT_TRUE(service.waitCommandIdle(10s));
     EXPECT_GE(Clock::now() - started, 300ms);
 
-    std::vector<Clock::time_point> arrivals;
+    // Row i cannot arrive before it was sent, i pauses after the start. Each terminal notes its
+    // arrival on its own receive worker, which a loaded machine may wake late, so the gap between
+    // two arrivals proves nothing; the time since the start does.
     for (std::size_t i = 0; i < terminals.size(); ++i) {
         const auto got = terminals[i].waitFor(1);
         ASSERT_EQ(got.size(), 1u);
         EXPECT_EQ(got[0].frame, link::readCountFrame(std::to_string(i + 1)));
-        arrivals.push_back(got[0].at);
+        EXPECT_GE(got[0].at - started, static_cast<int>(i) * 100ms) << "row " << i;
     }
-    for (std::size_t i = 1; i < arrivals.size(); ++i)
-        // Sent 100 ms apart; arrival times carry the receiving threads' scheduling on a busy machine.
-        EXPECT_GE(arrivals[i] - arrivals[i - 1], 50ms) << "row " << i;
 }
 
 TEST_F(Commands, AmountRunWithNothingTickedStillPausesThenSaves) {

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -22,6 +24,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -146,13 +150,85 @@ public:
     }
 
     void terminate() { kill(m_pid, SIGTERM); }
+    void hangUp() { kill(m_pid, SIGHUP); }
+
+    // stderr lines until one holds `part`, or nullopt after the limit.
+    std::optional<std::string> waitForError(const std::string& part, std::chrono::milliseconds limit = 10s) {
+        const auto deadline = Clock::now() + limit;
+        while (Clock::now() < deadline) {
+            m_errors += errorText();
+            const auto at = m_errors.find(part);
+            if (at != std::string::npos) {
+                const auto start = m_errors.rfind('\n', at);
+                const auto end = m_errors.find('\n', at);
+                std::string line = m_errors.substr(start == std::string::npos ? 0 : start + 1,
+                                                   end == std::string::npos ? std::string::npos : end - start - 1);
+                m_errors.erase(0, end == std::string::npos ? m_errors.size() : end + 1);
+                return line;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return std::nullopt;
+    }
 
 private:
     pid_t m_pid = -1;
     int m_out = -1;
     int m_err = -1;
     std::string m_buffer;
+    std::string m_errors;
     std::optional<int> m_status;
+};
+
+// systemd's end of the notify socket: a Unix datagram socket whose path the service gets in
+// NOTIFY_SOCKET, set for the child only while this object lives.
+class NotifySocket {
+public:
+    NotifySocket() {
+        std::random_device random;
+        m_path = std::filesystem::temp_directory_path() / ("vorlanxd-notify-" + std::to_string(random()));
+        m_fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", m_path.c_str());
+        m_bound = bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        setenv("NOTIFY_SOCKET", m_path.c_str(), 1);
+    }
+    ~NotifySocket() {
+        unsetenv("NOTIFY_SOCKET");
+        unsetenv("WATCHDOG_USEC");
+        ::close(m_fd);
+        std::error_code error;
+        std::filesystem::remove(m_path, error);
+    }
+    bool bound() const { return m_bound; }
+
+    // Messages until one holds `part`; every message read is kept in `seen`.
+    bool waitFor(const std::string& part, std::chrono::milliseconds limit = 10s) {
+        const auto deadline = Clock::now() + limit;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0)
+                return false;
+            pollfd p{m_fd, POLLIN, 0};
+            if (poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                continue;
+            char message[4096];
+            const auto n = recv(m_fd, message, sizeof message, 0);
+            if (n <= 0)
+                continue;
+            seen.emplace_back(message, static_cast<std::size_t>(n));
+            if (seen.back().find(part) != std::string::npos)
+                return true;
+        }
+    }
+
+    std::vector<std::string> seen;
+
+private:
+    std::filesystem::path m_path;
+    int m_fd = -1;
+    bool m_bound = false;
 };
 
 using vorlanx::test::freeUdpPort;
@@ -275,5 +351,97 @@ TEST(Vorlanxd, BadArgumentsGiveUsage) {
     EXPECT_EQ(service.exitCode(), 2);
     EXPECT_NE(service.errorText().find("usage: vorlanxd"), std::string::npos);
 }
+
+TEST(Vorlanxd, HelpGoesToStandardOutputWithExitCodeZero) {
+    ServiceProcess service({"--help"});
+    ASSERT_TRUE(service.started());
+    EXPECT_EQ(service.readLine(), "usage: vorlanxd [--port N] [--dir DIR]");
+    EXPECT_EQ(service.exitCode(), 0);
+}
+
+TEST(Vorlanxd, ReloadsConfIniAndThePersonnelListOnSighupWithoutDroppingThePort) {
+    CanteenDir canteen;
+    const std::uint16_t port = freeUdpPort();
+    ASSERT_NE(port, 0);
+    ServiceProcess service({"--port", std::to_string(port), "--dir", canteen.path().string()});
+    ASSERT_TRUE(service.started());
+    ASSERT_TRUE(service.waitForLines({"[状态]A连接成功", "[操作]人事档案数：2", "[操作]端口启动成功"}))
+        << service.errorText();
+
+    Replies replies;
+    vorlanx::link::UdpEndpoint terminal;
+    ASSERT_TRUE(terminal.open(replies.handler()));
+    ASSERT_TRUE(terminal.bindPort("127.0.0.1", 0));
+    const std::string frame74 = "FE01004E00057400112233442A5B";
+    const std::string ack = "FE01004E000181F2D8";
+
+    // The canteen office added a holder: the same database, the list loaded again.
+    ASSERT_TRUE(canteen.db
+                    .runQuery("INSERT INTO card_holder (hr_code, hr_name, dept_name, hr_phyid, balance_fen, "
+                              "active) VALUES ('0003', '王五', '后勤部', 11112222, 800, 1)")
+                    .isOpen());
+    service.hangUp();
+    EXPECT_TRUE(service.waitForLine("[操作]人事档案数：3"));
+    const auto kept = service.waitForError("reload:");
+    ASSERT_TRUE(kept);
+    EXPECT_NE(kept->find("conf.ini read; database unchanged, connected; personnel list 3 rows"), std::string::npos)
+        << *kept;
+    terminal.sendDatagram("127.0.0.1", port, vorlanx::link::hexToBytes(frame74));
+    EXPECT_EQ(replies.next(), ack) << "the port stayed open through the reload";
+
+    // conf.ini now names another database file: the service reconnects to it.
+    {
+        vorlanx::db::BuiltinDatabase other;
+        ASSERT_TRUE(other.open((canteen.path() / "annex.db").string()));
+        ASSERT_TRUE(other
+                        .runQuery("INSERT INTO card_holder (hr_code, hr_name, dept_name, hr_phyid, balance_fen, "
+                                  "active) VALUES ('0100', '赵六', '食堂部', 55556666, 100, 1)")
+                        .isOpen());
+    }
+    ASSERT_TRUE(vorlanx::config::IniFile(canteen.path() / "conf.ini").writeValue("mssql", "名称", "annex"));
+    service.hangUp();
+    EXPECT_TRUE(service.waitForLine("[操作]人事档案数：1"));
+    const auto moved = service.waitForError("reload:");
+    ASSERT_TRUE(moved);
+    EXPECT_NE(moved->find("database reconnected, connected; personnel list 1 rows"), std::string::npos) << *moved;
+    terminal.sendDatagram("127.0.0.1", port, vorlanx::link::hexToBytes(frame74));
+    EXPECT_EQ(replies.next(), ack);
+
+    service.terminate();
+    EXPECT_TRUE(service.waitForLine("[操作]端口已关闭"));
+    EXPECT_EQ(service.exitCode(), 0);
+}
+
+#if VORLANXD_SYSTEMD
+TEST(Vorlanxd, ReportsReadyOnceListeningAndBeatsTheWatchdogThroughTheNotifySocket) {
+    NotifySocket notify;
+    ASSERT_TRUE(notify.bound());
+    setenv("WATCHDOG_USEC", "3000000", 1);
+    const std::uint16_t port = freeUdpPort();
+    ASSERT_NE(port, 0);
+    ServiceProcess service({"--port", std::to_string(port)});
+    ASSERT_TRUE(service.started());
+    ASSERT_TRUE(notify.waitFor("READY=1"));
+    // Ready only after the port is bound: the answer to a frame needs nothing more.
+    EXPECT_NE(notify.seen.back().find("STATUS=listening on UDP port " + std::to_string(port)), std::string::npos)
+        << notify.seen.back();
+    Replies replies;
+    vorlanx::link::UdpEndpoint terminal;
+    ASSERT_TRUE(terminal.open(replies.handler()));
+    ASSERT_TRUE(terminal.bindPort("127.0.0.1", 0));
+    terminal.sendDatagram("127.0.0.1", port, vorlanx::link::hexToBytes("FE01004E00057400112233442A5B"));
+    EXPECT_EQ(replies.next(), "FE01004E000181F2D8");
+
+    // A heartbeat at once, then one every half interval (1.5 s).
+    EXPECT_TRUE(notify.waitFor("WATCHDOG=1", 3s));
+    EXPECT_TRUE(notify.waitFor("WATCHDOG=1", 3s)) << "beaten again within the interval";
+    service.hangUp();
+    EXPECT_TRUE(notify.waitFor("RELOADING=1"));
+    EXPECT_TRUE(notify.waitFor("READY=1"));
+    service.terminate();
+    EXPECT_TRUE(notify.waitFor("STOPPING=1"));
+    EXPECT_EQ(service.exitCode(), 0);
+}
+#endif
 
 } // namespace

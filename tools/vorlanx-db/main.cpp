@@ -115,6 +115,10 @@ bool mayCreateTheFile(const std::string& command) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << usage;
+        return 0;
+    }
     if (args.size() < 2)
         return bad("a database file and a command are needed");
     const std::string& file = args[0];

@@ -8,7 +8,10 @@
 #include "service/ControlServer.h"
 #endif
 #include "tools/vorlanxd/ConsoleServiceListener.h"
+#include "tools/vorlanxd/SystemdNotifier.h"
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <csignal>
@@ -32,14 +35,31 @@ using namespace vorlanx;
 constexpr std::uint16_t kDefaultPort = 3000;
 
 volatile std::sig_atomic_t g_stopRequested = 0;
+volatile std::sig_atomic_t g_reloadRequested = 0;
 
 extern "C" void requestStop(int) {
     g_stopRequested = 1;
 }
 
+extern "C" void requestReload(int) {
+    g_reloadRequested = 1;
+}
+
+constexpr const char* kUsage =
+    "usage: vorlanxd [--port N] [--dir DIR]\n"
+    "The canteen terminals' payment service without its window: answers the terminals' UDP frames\n"
+    "through the database that DIR/conf.ini selects and writes the activity log to standard output.\n"
+    "  --port N   UDP port to listen on, 1 to 65535 (default 3000)\n"
+    "  --dir DIR  service directory holding conf.ini and the built-in database\n"
+    "             (default: the executable's directory)\n"
+    "  --help     this text\n"
+    "Stops on SIGINT or SIGTERM. On SIGHUP it reads conf.ini again, reconnects the database when its\n"
+    "settings changed and reloads the personnel list, keeping the port open.\n";
+
 struct Options {
     std::uint16_t port = kDefaultPort;
     fs::path dir;
+    bool help = false;
 };
 
 std::optional<std::uint16_t> parsePort(std::string_view text) {
@@ -68,6 +88,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            return options;
+        }
         if ((arg == "--port" || arg == "--dir") && i + 1 < argc) {
             const std::string_view value = argv[++i];
             if (arg == "--dir") {
@@ -98,11 +122,12 @@ int main(int argc, char** argv) {
 #endif
     const auto options = parseOptions(argc, argv);
     if (!options) {
-        std::cerr << "usage: vorlanxd [--port N] [--dir DIR]\n"
-                     "  --port N   UDP port to listen on, 1 to 65535 (default 3000)\n"
-                     "  --dir DIR  service directory holding conf.ini and the built-in database\n"
-                     "             (default: the executable's directory)\n";
+        std::cerr << kUsage;
         return 2;
+    }
+    if (options->help) {
+        std::cout << kUsage;
+        return 0;
     }
     std::error_code ec;
     if (!fs::is_directory(options->dir, ec)) {
@@ -112,7 +137,11 @@ int main(int argc, char** argv) {
 
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
+#ifdef SIGHUP
+    std::signal(SIGHUP, requestReload);
+#endif
 
+    SystemdNotifier notifier;
     link::ConsoleSink sink(std::cout, std::cerr);
     ConsoleServiceListener listener(sink);
     service::VorlanxService service({options->dir, {}});
@@ -141,6 +170,9 @@ int main(int argc, char** argv) {
                   << " (in use by another program or not allowed)\n";
         return 1;
     }
+    // Ready only now: the port is bound and the database connect has been tried, whatever came of it.
+    notifier.ready("listening on UDP port " + std::to_string(options->port) +
+                   (service.database().isConnected() ? ", database connected" : ", database not connected"));
 
 #ifndef _WIN32
     service::ControlServer control(service, [&sink](const std::string& line) { sink.clientEntry(line); });
@@ -148,12 +180,52 @@ int main(int argc, char** argv) {
         std::cerr << "vorlanxd: " << *error << "; running without the control channel (vorlanxctl)\n";
 #endif
 
-    // The receive worker and the pool do all the work; this thread keeps the clock that
-    // payments are booked with and waits for the stop request.
+    // The heartbeat goes at half systemd's interval, and only while the receive worker and the
+    // pool have shown life within a third of it (never less than a second: the receive worker
+    // shows life only every 200 ms on a quiet port): a hung service misses it and is restarted.
+    const auto watchdog = notifier.watchdogInterval();
+    const auto aliveLimit = watchdog ? std::max(std::chrono::duration_cast<std::chrono::milliseconds>(*watchdog / 3),
+                                                std::chrono::milliseconds(1000))
+                                     : std::chrono::milliseconds(0);
+    auto nextHeartbeat = std::chrono::steady_clock::now();
+
+    // A reload runs beside this thread, which keeps the clock that payments are booked with and
+    // the watchdog going while a slow database login takes its time.
+    std::jthread reloader;
+    std::atomic<bool> reloadDone{false};
+    service::ReloadResult reloadResult;
+
+    // The receive worker and the pool do all the work; this thread keeps the clock, the
+    // heartbeat and the reloads, and waits for the stop request.
     while (g_stopRequested == 0) {
         service.clock().tick();
+        if (g_reloadRequested != 0 && !reloader.joinable()) {
+            g_reloadRequested = 0;
+            notifier.reloading();
+            reloadDone = false;
+            reloader = std::jthread([&] {
+                reloadResult = service.reload();
+                reloadDone = true;
+            });
+        }
+        if (reloader.joinable() && reloadDone) {
+            reloader.join();
+            std::cerr << "vorlanxd: reload: " << reloadResult.summary() << "\n";
+            notifier.ready(reloadResult.summary());
+        }
+        if (watchdog) {
+            const auto now = std::chrono::steady_clock::now();
+            const bool alive = service.alive(aliveLimit);
+            if (alive && now >= nextHeartbeat) {
+                notifier.watchdog();
+                nextHeartbeat = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(*watchdog / 2);
+            }
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    notifier.stopping();
+    if (reloader.joinable())
+        reloader.join();
 
     // The socket closes first, so no frame reaches the pool while it winds down; the pool then
     // finishes the jobs in hand and joins its workers before the database goes.
