@@ -59,6 +59,10 @@ class AdminCommandsTest : public QObject, protected WindowFixture {
             const auto* row = online->topLevelItem(i);
             new QTreeWidgetItem(devices, {row->text(0), row->text(1), row->text(2)});
         }
+        // Each online row tells, under the mouse, what has been heard from its terminal.
+        m_window->logTick();
+        const QString tip = online->topLevelItem(0)->toolTip(0);
+        QVERIFY2(tip.startsWith(QStringLiteral("最后收到：")) && tip.contains(QStringLiteral("帧：")), qPrintable(tip));
     }
 
     int linesWith(const QString& text) { return static_cast<int>(m_window->results().toPlainText().count(text)); }
