@@ -51,9 +51,10 @@ void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t
 
     // A sender the service does not serve is logged, so that the engineer sees who knocked, and
     // nothing more: no row, no reply, no database call.
+    TerminalHealth* const health = m_health.load();
     if (const auto filter = addressFilter(); filter && !filter->admits(address)) {
-        if (m_health)
-            m_health->refused();
+        if (health)
+            health->refused();
         m_sink.clientEntry(refusedEntryText(m_clock(), address, portText, frame.text()));
         return;
     }
@@ -61,14 +62,14 @@ void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t
     const std::string_view command = frame.command();
     const std::string_view kind = frame.kind();
     // Counted before the entry is logged: whoever has seen the entry finds the datagram counted.
-    if (m_health) {
+    if (health) {
         using Kind = TerminalHealth::FrameKind;
         const Kind counted = command == frame::kCardTransaction && kind == frame::kKindCardQuery ? Kind::CardQuery
                              : command == frame::kCardTransaction && kind == frame::kKindPayment ? Kind::Payment
                              : command == frame::kOfflineRecord && kind == frame::kKindPayment   ? Kind::OfflineRecord
                                                                                                  : Kind::Other;
         const std::string machine = frame.text().size() > 2 ? decimalOf(frame.machine()) : std::string();
-        m_health->heard(address, port, machine, counted, std::time(nullptr));
+        health->heard(address, port, machine, counted, std::time(nullptr));
     }
 
     updateTerminalList(address, portText, frame);
@@ -128,8 +129,8 @@ std::shared_ptr<const AddressFilter> FrameDispatcher::addressFilter() const {
 }
 
 void FrameDispatcher::appendResult(const std::string& address, const std::string& line, bool recount) {
-    if (m_health)
-        m_health->answered(address, line.substr(0, line.size() - kLineEnd.size()));
+    if (TerminalHealth* const health = m_health.load())
+        health->answered(address, line.substr(0, line.size() - kLineEnd.size()));
     const std::size_t count = m_results.append(line);
     m_sink.resultAppended(line, recount ? std::optional<std::size_t>(count) : std::nullopt);
 }

@@ -9,6 +9,7 @@
 #include "link/TransactionJobs.h"
 #include "link/UdpEndpoint.h"
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -39,8 +40,8 @@ public:
     // The handler to give to UdpEndpoint::open; it calls dispatchDatagram.
     UdpEndpoint::Handler handler();
 
-    // Where every datagram is counted per terminal; null counts nothing. Set before listening.
-    void setTerminalHealth(TerminalHealth* health) { m_health = health; }
+    // Where every datagram is counted per terminal; null counts nothing.
+    void setTerminalHealth(TerminalHealth* health) { m_health.store(health); }
     // The senders served; datagrams from others are only logged, as refused. Null or an empty
     // filter serves everyone. Safe to change while listening.
     void setAddressFilter(std::shared_ptr<const AddressFilter> filter);
@@ -56,7 +57,7 @@ private:
     DispatchSink& m_sink;
     TransactionJobs* m_jobs;
     Clock m_clock;
-    TerminalHealth* m_health = nullptr;
+    std::atomic<TerminalHealth*> m_health{nullptr};
     mutable std::mutex m_filterMutex;
     std::shared_ptr<const AddressFilter> m_filter;
 };

@@ -1,6 +1,7 @@
 #include "tools/vorlanx-termsim/SimulatedTerminal.h"
 
 #include <cstdio>
+#include <mutex>
 
 namespace vorlanx::tools {
 
@@ -242,7 +243,15 @@ void SimulatedTerminal::answerAdministration(const ReceivedFrame& frame, std::ui
         tm.tm_year -= 1900;
         tm.tm_mon -= 1;
         tm.tm_isdst = -1;
-        m_clockOffset = std::mktime(&tm) - std::time(nullptr);
+        std::time_t set = 0;
+        {
+            // mktime reads the time zone under a lock of the C library that ThreadSanitizer cannot
+            // see; the simulator's workers take turns here so that it reports no race that is not.
+            static std::mutex zoneMutex;
+            std::lock_guard lock(zoneMutex);
+            set = std::mktime(&tm);
+        }
+        m_clockOffset = set - std::time(nullptr);
         answer = settingDoneFrame(m_machine);
         break;
     }
