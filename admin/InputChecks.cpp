@@ -1,6 +1,7 @@
 #include "admin/InputChecks.h"
 
 #include "admin/CommandPlans.h"
+#include "link/AddressFilter.h"
 #include "link/Gbk.h"
 
 #include <array>
@@ -13,8 +14,6 @@ namespace {
 
 constexpr std::uint64_t kMaxPort = 65535;
 constexpr std::uint64_t kMaxMachine = 65535;
-constexpr std::uint64_t kMaxAddressPart = 255;
-constexpr std::size_t kMaxAddressPartDigits = 3;
 // The amount field of the frame is 8 hex digits wide.
 constexpr std::uint64_t kMaxAmount = 4294967295;
 
@@ -51,27 +50,11 @@ std::optional<std::uint64_t> decimalValue(std::string_view text, std::uint64_t m
 // Dotted decimal with every part written without leading zeros, since some socket libraries
 // read a part with a leading zero as octal and others refuse it.
 std::optional<std::string> dottedAddress(std::string_view text) {
-    std::string out;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (text.empty() || text.front() != '.')
-                return std::nullopt;
-            text.remove_prefix(1);
-            out.push_back('.');
-        }
-        const std::size_t digits = text.find('.');
-        const std::string_view piece = text.substr(0, digits);
-        if (piece.size() > kMaxAddressPartDigits)
-            return std::nullopt;
-        const std::optional<std::uint64_t> value = decimalValue(piece, kMaxAddressPart);
-        if (!value)
-            return std::nullopt;
-        out += std::to_string(*value);
-        text.remove_prefix(piece.size());
-    }
-    if (!text.empty())
+    const std::optional<std::uint32_t> address = link::AddressFilter::parseAddress(text);
+    if (!address)
         return std::nullopt;
-    return out;
+    return std::to_string(*address >> 24) + "." + std::to_string(*address >> 16 & 0xFF) + "." +
+           std::to_string(*address >> 8 & 0xFF) + "." + std::to_string(*address & 0xFF);
 }
 
 Checked<std::string> accepted(std::string value) { return value; }

@@ -61,6 +61,8 @@ void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t
 
     const std::string_view command = frame.command();
     const std::string_view kind = frame.kind();
+    // A one-byte datagram has no machine number to show or count.
+    const std::string machine = frame.text().size() > 2 ? decimalOf(frame.machine()) : std::string();
     // Counted before the entry is logged: whoever has seen the entry finds the datagram counted.
     if (health) {
         using Kind = TerminalHealth::FrameKind;
@@ -68,11 +70,10 @@ void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t
                              : command == frame::kCardTransaction && kind == frame::kKindPayment ? Kind::Payment
                              : command == frame::kOfflineRecord && kind == frame::kKindPayment   ? Kind::OfflineRecord
                                                                                                  : Kind::Other;
-        const std::string machine = frame.text().size() > 2 ? decimalOf(frame.machine()) : std::string();
         health->heard(address, port, machine, counted, std::time(nullptr));
     }
 
-    updateTerminalList(address, portText, frame);
+    updateTerminalList(address, portText, machine);
     m_sink.clientEntry(clientEntryText(m_clock(), address, portText, frame.text()));
 
     const std::string_view replyKey = frame.replyKey();
@@ -100,11 +101,10 @@ void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t
 }
 
 void FrameDispatcher::updateTerminalList(const std::string& address, const std::string& portText,
-                                         const FrameReader& frame) {
+                                         const std::string& machine) {
     // A one-byte datagram is logged but never listed: it has no machine number to show.
-    if (frame.text().size() <= 2)
+    if (machine.empty())
         return;
-    const std::string machine = decimalOf(frame.machine());
     const OnlineTerminals::Update update = m_terminals.hear(address, portText, machine);
     switch (update.change) {
     case OnlineTerminals::Change::Added:

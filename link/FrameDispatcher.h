@@ -47,7 +47,7 @@ public:
     void setAddressFilter(std::shared_ptr<const AddressFilter> filter);
 
 private:
-    void updateTerminalList(const std::string& address, const std::string& portText, const FrameReader& frame);
+    void updateTerminalList(const std::string& address, const std::string& portText, const std::string& machine);
     void appendResult(const std::string& address, const std::string& line, bool recount);
     std::shared_ptr<const AddressFilter> addressFilter() const;
 

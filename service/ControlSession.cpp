@@ -1,6 +1,7 @@
 #include "service/ControlSession.h"
 
 #include "config/PeriodSettings.h"
+#include "link/ClockTexts.h"
 #include "service/VorlanxService.h"
 
 #include <nlohmann/json.hpp>
@@ -70,12 +71,7 @@ std::optional<std::uint64_t> wholeNumber(const std::string& text) {
 }
 
 std::string isoTime(std::time_t when) {
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &when);
-#else
-    localtime_r(&when, &local);
-#endif
+    const std::tm local = link::localTime(when);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
     return text;
