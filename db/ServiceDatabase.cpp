@@ -1,6 +1,8 @@
 #include "db/ServiceDatabase.h"
 
+#include "db/DatabaseCall.h"
 #include "db/OdbcDatabase.h"
+#include "db/SqliteConnection.h"
 #include "link/DebugLog.h"
 #if VORLANX_BUILTIN_DATABASE
 #include "db/BuiltinDatabase.h"
@@ -10,6 +12,20 @@
 #include <utility>
 
 namespace vorlanx::db {
+
+namespace {
+
+// How long one call may take before it counts as hung rather than waiting. A booking on the
+// built-in database waits for the batch under way and then for its own, each up to SQLite's busy
+// wait on a lock another program holds. A call to SQL Server may first log in again after a lost
+// connection, then run under its command time-out.
+std::chrono::steady_clock::duration callTimeout(config::DatabaseKind kind) {
+    if (kind == config::DatabaseKind::Builtin)
+        return 2 * std::chrono::milliseconds(SqliteConnection::kBusyTimeoutMs) + std::chrono::seconds(2);
+    return std::chrono::seconds(OdbcDatabase::loginTimeoutSeconds + OdbcDatabase::commandTimeoutSeconds);
+}
+
+} // namespace
 
 ServiceDatabase::ServiceDatabase(std::filesystem::path serviceDir) : m_serviceDir(std::move(serviceDir)) {}
 
@@ -83,6 +99,7 @@ QueryResult ServiceDatabase::runQuery(std::string_view command) {
     const auto db = active();
     if (!db)
         return {};
+    const DatabaseCall call(callTimeout(kind()));
     return db->runQuery(command);
 }
 

@@ -25,8 +25,7 @@ bool SqliteConnection::open(const std::string& file, const char* vfs) {
         return false;
     }
     m_db = db;
-    // Another process (vorlanx-db topping up a card) may hold the write lock for a moment.
-    sqlite3_busy_timeout(m_db, 5000);
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
     if (!exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;")) {
         close();
         return false;

@@ -15,6 +15,10 @@ namespace vorlanx::db {
 // commit waits for the disk. Not thread-safe; its owner serialises the calls.
 class SqliteConnection {
 public:
+    // How long a statement waits for a lock another connection holds (vorlanx-db topping up a
+    // card) before it fails.
+    static constexpr int kBusyTimeoutMs = 5000;
+
     SqliteConnection() = default;
     ~SqliteConnection();
     SqliteConnection(const SqliteConnection&) = delete;

@@ -46,6 +46,9 @@ public:
     bool bindPort(const std::string& address, std::uint16_t port);
     // One whole datagram; returns the count sent or -1. Safe from any thread.
     int sendDatagram(const std::string& address, std::uint16_t port, std::span<const std::uint8_t> bytes) override;
+    // Ends the worker (joined here) and takes no more datagrams; the socket stays open, so that
+    // answers to what was taken can still leave from the listening port.
+    void stopReceiving();
     // Ends the worker (joined here) and closes the socket. True when an open endpoint was closed.
     bool close();
 

@@ -5,9 +5,11 @@
 #include "config/PeriodSettings.h"
 #include "config/SettingsTexts.h"
 #include "config/TerminalSettings.h"
+#include "link/DebugLog.h"
 #include "service/Restart.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 namespace vorlanx::service {
@@ -19,12 +21,11 @@ constexpr std::size_t kDatabaseJobQueue = 16;
 } // namespace
 
 VorlanxService::VorlanxService(Options options)
-    : m_dir(std::move(options.dir)), m_restart(std::move(options.restart)), m_database(m_dir),
-      m_personnelRows(m_hub), m_personnel(m_database, m_personnelRows),
+    : m_dir(std::move(options.dir)), m_restart(std::move(options.restart)), m_drainLimit(options.drainLimit),
+      m_database(m_dir), m_personnelRows(m_hub), m_personnel(m_database, m_personnelRows),
       m_transactions(m_database, m_endpoint, m_clock, m_results, m_hub), m_pool(m_transactions),
       m_dispatcher(m_endpoint, m_terminals, m_results, m_hub, &m_pool), m_downloadReports(m_results, m_hub),
-      m_runner(m_endpoint),
-      m_databaseWorker(1, kDatabaseJobQueue) {
+      m_runner(m_endpoint), m_databaseWorker(1, kDatabaseJobQueue) {
     if (!m_restart)
         m_restart = [] { return restartSelf(config::kSaveRestartDelay); };
     m_dispatcher.setTerminalHealth(&m_health);
@@ -62,16 +63,21 @@ VorlanxService::Status VorlanxService::status() {
     s.queueDepth = m_pool.queueDepth();
     s.uptimeSeconds = static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_started).count());
+    s.waitingOnDatabase = waitingOnDatabase();
     return s;
 }
 
 VorlanxService::~VorlanxService() {
+    if (m_stopper.joinable())
+        m_stopper.join();
     // The receive worker reports through the dispatcher, the pool and the hub: it ends first.
     m_runner.stop();
     m_endpoint.close();
 }
 
-void VorlanxService::setListener(ServiceListener* listener) { m_hub.attach(listener); }
+void VorlanxService::setListener(ServiceListener* listener) {
+    m_hub.attach(listener);
+}
 
 void VorlanxService::databaseJob(std::function<void()> job) {
     {
@@ -131,7 +137,17 @@ std::optional<std::string> VorlanxService::saveDatabaseSettings(const config::Co
     return std::nullopt;
 }
 
-bool VorlanxService::restart() { return m_restart(); }
+bool VorlanxService::restart() {
+    // The restart script's delay counts from its start, so the drain comes first and the old
+    // process still leaves the new one the whole delay to find the port free.
+    const std::uint16_t port = m_endpoint.localPort();
+    drainAndClose();
+    if (m_restart())
+        return true;
+    if (port != 0)
+        startListening(port);
+    return false;
+}
 
 ReloadResult VorlanxService::reload(std::chrono::milliseconds limit) {
     ReloadResult result;
@@ -175,11 +191,30 @@ ReloadResult VorlanxService::reload(std::chrono::milliseconds limit) {
 }
 
 bool VorlanxService::alive(std::chrono::milliseconds limit) {
-    m_pool.postHeartbeat();
+    m_progressLimit.store(limit.count());
     if (!listening())
         return false;
-    const auto now = std::chrono::steady_clock::now();
-    return now - m_endpoint.lastReceiveRound() < limit && m_pool.heartbeatDelay() < limit;
+    if (std::chrono::steady_clock::now() - m_endpoint.lastReceiveRound() >= limit)
+        return false;
+    const txn::WorkerPool::Progress progress = m_pool.progress(limit);
+    noteDatabaseWait(progress == txn::WorkerPool::Progress::WaitingOnDatabase);
+    return progress != txn::WorkerPool::Progress::Stuck;
+}
+
+bool VorlanxService::waitingOnDatabase() {
+    const bool waiting = listening() && m_pool.progress(std::chrono::milliseconds(m_progressLimit.load())) ==
+                                            txn::WorkerPool::Progress::WaitingOnDatabase;
+    noteDatabaseWait(waiting);
+    return waiting;
+}
+
+void VorlanxService::noteDatabaseWait(bool waiting) {
+    // Once when the wait begins and once when it ends, not at every look of the watchdog.
+    if (m_waitingOnDatabase.exchange(waiting) == waiting)
+        return;
+    link::debugLog("service", waiting ? "waiting on the database: every worker of a pool is inside a database call "
+                                        "within its time-out"
+                                      : "the database answers again");
 }
 
 VorlanxService::ListenResult VorlanxService::startListening(std::uint16_t port) {
@@ -193,15 +228,73 @@ VorlanxService::ListenResult VorlanxService::startListening(std::uint16_t port) 
 }
 
 std::string VorlanxService::stopListening() {
-    // Frames can no longer leave from the closed port: a running command ends after its current one.
-    m_runner.stop();
-    m_endpoint.close();
-    return "端口已关闭";
+    if (m_stopper.joinable())
+        m_stopper.join();
+    return drainAndClose().operationText;
 }
 
-bool VorlanxService::listening() const { return m_endpoint.isOpen(); }
+VorlanxService::StopReport VorlanxService::drainAndClose() {
+    const auto started = std::chrono::steady_clock::now();
+    StopReport report;
+    report.operationText = "端口已关闭";
+    // Frames can no longer leave from the closed port: a running command ends after its current one.
+    m_runner.stop();
+    report.wasListening = m_endpoint.isOpen();
+    m_endpoint.stopReceiving();
+    report.drained = m_pool.drain(started + m_drainLimit);
+    m_endpoint.close();
+    report.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    if (report.wasListening)
+        link::debugLog("service", report.summary());
+    return report;
+}
 
-void VorlanxService::clearOnlineTerminals() { m_terminals.clear(); }
+bool VorlanxService::beginStop() {
+    if (m_stopper.joinable() && !m_stopDone.load())
+        return false;
+    if (m_stopper.joinable())
+        m_stopper.join();
+    m_stopDone = false;
+    m_stopper = std::jthread([this] {
+        StopReport report = drainAndClose();
+        {
+            std::lock_guard lock(m_stopMutex);
+            m_stopReport = std::move(report);
+        }
+        m_stopDone = true;
+    });
+    return true;
+}
+
+std::optional<VorlanxService::StopReport> VorlanxService::stopResult() {
+    if (!m_stopDone.load())
+        return std::nullopt;
+    if (m_stopper.joinable())
+        m_stopper.join();
+    std::lock_guard lock(m_stopMutex);
+    return std::exchange(m_stopReport, std::nullopt);
+}
+
+std::string VorlanxService::StopReport::summary() const {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f", static_cast<double>(took.count()) / 1000.0);
+    std::string text = std::string("stop drained in ") + seconds +
+                       " s; dropped before a worker took them up: " + std::to_string(drained.payments) + " payments, " +
+                       std::to_string(drained.offlineRecords) + " offline records, " +
+                       std::to_string(drained.cardQueries) + " card queries (their terminals send them again)";
+    if (drained.unfinished > 0)
+        text += "; " + std::to_string(drained.unfinished) +
+                " still under way when the drain's time was up (may be booked without an answer)";
+    return text;
+}
+
+bool VorlanxService::listening() const {
+    return m_endpoint.isOpen();
+}
+
+void VorlanxService::clearOnlineTerminals() {
+    m_terminals.clear();
+}
 
 void VorlanxService::loadPersonnelList(std::string machineText) {
     m_personnel.loadPersonnelList(std::move(machineText));
@@ -211,7 +304,9 @@ void VorlanxService::refreshPersonnelList(std::string machineText) {
     m_personnel.refreshPersonnelList(std::move(machineText));
 }
 
-std::vector<txn::PersonnelRow> VorlanxService::personnelRows() const { return m_personnelRows.rows(); }
+std::vector<txn::PersonnelRow> VorlanxService::personnelRows() const {
+    return m_personnelRows.rows();
+}
 
 admin::PreparedCommand VorlanxService::runCommand(const admin::CommandRequest& request,
                                                   const std::function<void(const admin::PreparedCommand&)>& show) {
@@ -226,17 +321,16 @@ admin::PreparedCommand VorlanxService::runCommand(const admin::CommandRequest& r
         const auto mode = *prepared.download;
         const bool started = m_runner.startJob(
             [this, mode, targets = prepared.downloadTargets](admin::CommandRunner::Context& context) {
-                admin::runWhitelistDownload(context, mode, targets, [this] { return personnelCards(); },
-                                            m_downloadReports);
+                admin::runWhitelistDownload(
+                    context, mode, targets, [this] { return personnelCards(); }, m_downloadReports);
             },
             [this](bool completed) { m_hub.commandFinished(completed, std::nullopt); });
         return started ? prepared : admin::PreparedCommand{};
     }
     if (!prepared.plan)
         return prepared;
-    const bool started = m_runner.start(*prepared.plan, [this, prepared, request](bool completed) {
-        finishCommand(prepared, request, completed);
-    });
+    const bool started = m_runner.start(
+        *prepared.plan, [this, prepared, request](bool completed) { finishCommand(prepared, request, completed); });
     if (!started)
         return {};
     return prepared;
@@ -260,11 +354,17 @@ void VorlanxService::finishCommand(const admin::PreparedCommand& prepared, const
     m_hub.commandFinished(completed, completed ? prepared.statusAfter : std::nullopt);
 }
 
-bool VorlanxService::commandRunning() const { return m_runner.busy(); }
+bool VorlanxService::commandRunning() const {
+    return m_runner.busy();
+}
 
-bool VorlanxService::parallelDownload() const { return config::loadParallelDownload(m_dir); }
+bool VorlanxService::parallelDownload() const {
+    return config::loadParallelDownload(m_dir);
+}
 
-bool VorlanxService::setParallelDownload(bool parallel) { return config::saveParallelDownload(m_dir, parallel); }
+bool VorlanxService::setParallelDownload(bool parallel) {
+    return config::saveParallelDownload(m_dir, parallel);
+}
 
 std::vector<std::string> VorlanxService::personnelCards() const {
     std::vector<std::string> cards;
@@ -287,6 +387,8 @@ void VorlanxService::DownloadReports::downloadResultLine(const std::string& line
     m_listener.resultAppended(line, std::nullopt);
 }
 
-bool VorlanxService::waitCommandIdle(std::chrono::milliseconds limit) const { return m_runner.waitIdle(limit); }
+bool VorlanxService::waitCommandIdle(std::chrono::milliseconds limit) const {
+    return m_runner.waitIdle(limit);
+}
 
 } // namespace vorlanx::service

@@ -26,6 +26,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vorlanx::service {
@@ -37,12 +38,29 @@ namespace vorlanx::service {
 // thread, vorlanxd's main thread); slow work (connects, commands) runs on its own workers.
 class VorlanxService {
 public:
+    static constexpr std::chrono::milliseconds kDefaultDrainLimit{10000};
+
     struct Options {
         // Where conf.ini and the built-in database live.
         std::filesystem::path dir;
         // Ends this process and starts it again a few seconds later; false when the hand-over
         // failed and the process goes on. Empty: the restart script of this executable.
         std::function<bool()> restart;
+        // How long a stop waits for the answers of the work under way before the port closes.
+        std::chrono::milliseconds drainLimit = kDefaultDrainLimit;
+    };
+
+    // What a stop did: every way of stopping first takes no more datagrams, drops the frames no
+    // worker has taken up (unbooked and unanswered, so their terminals send them again), lets the
+    // bookings already handed to the database finish and answer through the still open port, and
+    // only then closes it.
+    struct StopReport {
+        std::string operationText; // "端口已关闭"
+        bool wasListening = false;
+        std::chrono::milliseconds took{0};
+        txn::TransactionPool::Drained drained;
+        // One line for the log: how long the drain took and what it dropped.
+        std::string summary() const;
     };
 
     struct ListenResult {
@@ -70,7 +88,8 @@ public:
     std::optional<std::string> saveDatabaseSettings(const config::ConnectionSettings& settings);
     bool databaseBusy() const;
     bool waitDatabaseIdle(std::chrono::milliseconds limit) const;
-    // Hands the process over to the restart script; false when that failed and it runs on.
+    // Stops as stopListening does, then hands the process over to the restart script; false when
+    // that failed and it runs on, listening again on the port it had.
     bool restart();
     // Takes up a changed conf.ini without closing the port: reads it, reconnects the database when
     // its settings changed (or its connection is gone), and loads the personnel list again. Waits
@@ -78,9 +97,12 @@ public:
     // reload gains belongs here, so that vorlanxd's SIGHUP stays one call.
     ReloadResult reload(std::chrono::milliseconds limit = std::chrono::minutes(5));
     // For a supervisor's watchdog, called from the controlling thread more often than limit: true
-    // while listening, with the receive worker round its loop and the transaction pool's last
-    // heartbeat job run within limit. Queues the next heartbeat job.
+    // while listening, with the receive worker round its loop within limit and each set of
+    // transaction workers either moving (a job finished or a worker idle within limit) or all of
+    // them inside a database call that has not passed its own time-out. That last state is
+    // "waiting on the database": a locked or slow database is not a hung service.
     bool alive(std::chrono::milliseconds limit);
+    bool waitingOnDatabase();
 
     // Reads which senders are served (conf.ini [terminals] allow) and serves them from the next
     // datagram on. A bad item is given back; then everyone is served, as without the setting, or
@@ -88,8 +110,14 @@ public:
     std::optional<std::string> applyAllowList(bool keepOnError = false);
 
     ListenResult startListening(std::uint16_t port);
-    // Closes the port ("端口已关闭") and stops a running command after its current frame.
+    // Stops a running command after its current frame, drains (see StopReport) for at most the
+    // drain limit and closes the port ("端口已关闭"). Waits for a stop begun with beginStop.
     std::string stopListening();
+    StopReport drainAndClose();
+    // The same stop on a worker of the service, so that a window stays live while it drains;
+    // stopResult gives its report once it has ended. False when a stop is under way already.
+    bool beginStop();
+    std::optional<StopReport> stopResult();
     bool listening() const;
     // The online terminal list is emptied when listening starts.
     void clearOnlineTerminals();
@@ -115,7 +143,7 @@ public:
 
     // What `vorlanxctl status` shows.
     struct Status {
-        std::uint16_t port = 0; // 0 while not listening
+        std::uint16_t port = 0;   // 0 while not listening
         std::string databaseKind; // "none", "sqlserver" or "builtin"
         bool databaseConnected = false;
         std::size_t personnelRows = 0;
@@ -123,6 +151,7 @@ public:
         std::uint64_t dropped = 0; // frames dropped because the queue was full
         std::size_t queueDepth = 0;
         std::uint64_t uptimeSeconds = 0;
+        bool waitingOnDatabase = false;
     };
     Status status();
     std::vector<link::TerminalHealth::Terminal> heardTerminals() const { return m_health.terminals(); }
@@ -139,7 +168,8 @@ private:
     // The download's reports, on the runner's worker: into the result box and on to the listener.
     class DownloadReports final : public admin::DownloadView {
     public:
-        DownloadReports(link::ResultBox& results, ServiceListener& listener) : m_results(results), m_listener(listener) {}
+        DownloadReports(link::ResultBox& results, ServiceListener& listener)
+            : m_results(results), m_listener(listener) {}
         void downloadCaption(const std::string& caption) override { m_listener.captionChanged(caption); }
         void downloadResultsCleared() override;
         void downloadTarget(const admin::Destination& target) override;
@@ -152,10 +182,16 @@ private:
     };
 
     void databaseJob(std::function<void()> job);
+    void noteDatabaseWait(bool waiting);
     void finishCommand(const admin::PreparedCommand& prepared, const admin::CommandRequest& request, bool completed);
 
     const std::filesystem::path m_dir;
     std::function<bool()> m_restart;
+    const std::chrono::milliseconds m_drainLimit;
+    // The watchdog's interval, for status to judge progress by; a third of systemd's default
+    // WatchdogSec=30 until a watchdog asks.
+    std::atomic<std::chrono::milliseconds::rep> m_progressLimit{10000};
+    std::atomic<bool> m_waitingOnDatabase{false};
     const std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
     ListenerHub m_hub;
     link::TerminalHealth m_health;
@@ -178,6 +214,11 @@ private:
     int m_databaseJobs = 0;
     // One worker for connects, so they never overlap and never hold up the controlling thread.
     txn::WorkerPool m_databaseWorker;
+    // A stop begun from a window, and its report once done.
+    std::mutex m_stopMutex;
+    std::optional<StopReport> m_stopReport;
+    std::atomic<bool> m_stopDone{false};
+    std::jthread m_stopper;
 };
 
 } // namespace vorlanx::service

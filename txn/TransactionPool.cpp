@@ -19,12 +19,13 @@ TransactionPool::TransactionPool(CardTransactions& transactions, std::size_t wor
       m_bookings(std::max<std::size_t>(bookingWorkers, 1), capacity) {}
 
 void TransactionPool::startCardQuery(link::CardQueryArgs args) {
-    post(m_pool, [this, args = std::move(args)] { m_transactions.runCardQuery(args); });
+    post(
+        m_pool, [this, args = std::move(args)] { m_transactions.runCardQuery(args); }, kCardQuery);
 }
 
 void TransactionPool::startOnlineConsumption(link::OnlineConsumptionArgs args) {
-    std::string key = args.address + ":" + std::to_string(args.port) + "|" + args.machine + "|" + args.card + "|" +
-                      args.amount;
+    std::string key =
+        args.address + ":" + std::to_string(args.port) + "|" + args.machine + "|" + args.card + "|" + args.amount;
     {
         std::lock_guard lock(m_paymentsMutex);
         // A terminal has one payment outstanding at a time, so the same frame from the same
@@ -35,10 +36,13 @@ void TransactionPool::startOnlineConsumption(link::OnlineConsumptionArgs args) {
             return;
         }
     }
-    const bool queued = post(m_bookings, [this, key, args = std::move(args)] {
-        m_transactions.runOnlineConsumption(args);
-        paymentDone(key);
-    });
+    const bool queued = post(
+        m_bookings,
+        [this, key, args = std::move(args)] {
+            m_transactions.runOnlineConsumption(args);
+            paymentDone(key);
+        },
+        kPayment, [this, key] { paymentDone(key); });
     if (!queued)
         paymentDone(key);
 }
@@ -54,43 +58,36 @@ void TransactionPool::paymentDone(const std::string& key) {
 }
 
 void TransactionPool::startOfflineUpload(link::OfflineUploadArgs args) {
-    post(m_bookings, [this, args = std::move(args)] { m_transactions.runOfflineUpload(args); });
+    post(
+        m_bookings, [this, args = std::move(args)] { m_transactions.runOfflineUpload(args); }, kOfflineRecord);
 }
 
-void TransactionPool::postHeartbeat() {
-    postHeartbeat(m_pool, m_queryHeartbeat);
-    postHeartbeat(m_bookings, m_bookingHeartbeat);
+WorkerPool::Progress TransactionPool::progress(std::chrono::steady_clock::duration interval) const {
+    const WorkerPool::Progress queries = m_pool.progress(interval);
+    const WorkerPool::Progress bookings = m_bookings.progress(interval);
+    if (queries == WorkerPool::Progress::Stuck || bookings == WorkerPool::Progress::Stuck)
+        return WorkerPool::Progress::Stuck;
+    if (queries == WorkerPool::Progress::WaitingOnDatabase || bookings == WorkerPool::Progress::WaitingOnDatabase)
+        return WorkerPool::Progress::WaitingOnDatabase;
+    return WorkerPool::Progress::Moving;
 }
 
-void TransactionPool::postHeartbeat(WorkerPool& pool, Heartbeat& heartbeat) {
-    if (heartbeat.queued.load())
-        return;
-    if (heartbeat.waitingSince.load() == 0)
-        heartbeat.waitingSince.store(std::chrono::steady_clock::now().time_since_epoch().count());
-    heartbeat.queued.store(true);
-    // A full queue is not a dropped frame: the heartbeat keeps its first time and is tried again
-    // on the next call, so a queue that stays full behind hung workers shows as a growing delay.
-    const bool posted = pool.tryPost([&heartbeat] {
-        heartbeat.waitingSince.store(0);
-        heartbeat.queued.store(false);
-    });
-    if (!posted)
-        heartbeat.queued.store(false);
-}
-
-std::chrono::steady_clock::duration TransactionPool::heartbeatDelay() const {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    std::chrono::steady_clock::rep delay = 0;
-    for (const Heartbeat* heartbeat : {&m_queryHeartbeat, &m_bookingHeartbeat}) {
-        const auto since = heartbeat->waitingSince.load();
-        if (since != 0)
-            delay = std::max(delay, now - since);
+TransactionPool::Drained TransactionPool::drain(std::chrono::steady_clock::time_point deadline) {
+    Drained drained;
+    for (WorkerPool* pool : {&m_pool, &m_bookings}) {
+        const std::vector<std::size_t> counts = pool->discardQueued();
+        drained.cardQueries += counts[kCardQuery];
+        drained.payments += counts[kPayment];
+        drained.offlineRecords += counts[kOfflineRecord];
     }
-    return std::chrono::steady_clock::duration(delay);
+    m_pool.waitIdle(deadline);
+    m_bookings.waitIdle(deadline);
+    drained.unfinished = m_pool.running() + m_bookings.running();
+    return drained;
 }
 
-bool TransactionPool::post(WorkerPool& pool, WorkerPool::Job job) {
-    if (pool.tryPost(std::move(job))) {
+bool TransactionPool::post(WorkerPool& pool, WorkerPool::Job job, JobKind kind, WorkerPool::Job onDiscard) {
+    if (pool.tryPost(std::move(job), kind, std::move(onDiscard))) {
         m_overflowing.store(false);
         return true;
     }

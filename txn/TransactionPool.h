@@ -49,23 +49,28 @@ public:
     // Frames waiting for a worker, queries and bookings together.
     std::size_t queueDepth() { return m_pool.queued() + m_bookings.queued(); }
     std::size_t workerCount() const { return m_pool.workerCount(); }
-    // For a supervisor's watchdog: queues a job that does nothing, on the query workers and on
-    // the booking workers, unless the previous one there has not run yet. Call it from one thread.
-    void postHeartbeat();
-    // How long the heartbeat job that waits longest has been waiting to run (tried again while the
-    // queue was full); zero when every one has run. Workers that hang make it grow.
-    std::chrono::steady_clock::duration heartbeatDelay() const;
+    // For a supervisor's watchdog: Moving when both sets of workers showed progress within the
+    // interval, WaitingOnDatabase when one did not because all its workers wait on the database
+    // within their time-out, Stuck otherwise.
+    WorkerPool::Progress progress(std::chrono::steady_clock::duration interval) const;
+
+    // What a stop leaves behind: the frames dropped before a worker took them up (the terminal
+    // sends them again), and the jobs still running when the drain's time was up.
+    struct Drained {
+        std::size_t cardQueries = 0;
+        std::size_t payments = 0;
+        std::size_t offlineRecords = 0;
+        std::size_t unfinished = 0;
+    };
+    // Drops the jobs not yet started and waits until deadline for the ones under way to finish
+    // (and send their answers). Call it once the endpoint hands over no more frames.
+    Drained drain(std::chrono::steady_clock::time_point deadline);
     std::size_t bookingWorkerCount() const { return m_bookings.workerCount(); }
 
 private:
-    struct Heartbeat {
-        std::atomic<bool> queued{false};
-        // When the current heartbeat was first tried; 0 once it has run.
-        std::atomic<std::chrono::steady_clock::rep> waitingSince{0};
-    };
+    enum JobKind : std::size_t { kCardQuery, kPayment, kOfflineRecord };
 
-    bool post(WorkerPool& pool, WorkerPool::Job job);
-    void postHeartbeat(WorkerPool& pool, Heartbeat& heartbeat);
+    bool post(WorkerPool& pool, WorkerPool::Job job, JobKind kind, WorkerPool::Job onDiscard = {});
     void paymentDone(const std::string& key);
 
     CardTransactions& m_transactions;
@@ -77,8 +82,6 @@ private:
     // second would book the meal twice.
     std::mutex m_paymentsMutex;
     std::unordered_set<std::string> m_paymentsUnderWay;
-    Heartbeat m_queryHeartbeat;
-    Heartbeat m_bookingHeartbeat;
     WorkerPool m_pool;
     WorkerPool m_bookings;
 };

@@ -43,6 +43,7 @@ bool ServiceProcess::start() {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     std::vector<std::string> args{VORLANXD_PATH, "--port", std::to_string(m_port), "--dir", m_dir.string()};
+    args.insert(args.end(), m_extra.begin(), m_extra.end());
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
@@ -75,6 +76,26 @@ int ServiceProcess::stop() {
     const pid_t ended = waitpid(m_pid, &status, 0);
     m_pid = -1;
     return ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void ServiceProcess::terminate() const {
+    if (m_pid > 0)
+        kill(m_pid, SIGTERM);
+}
+
+std::optional<int> ServiceProcess::exited(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (m_pid > 0) {
+        int status = 0;
+        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        if (std::chrono::steady_clock::now() > deadline)
+            return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::nullopt;
 }
 
 std::string ServiceProcess::log() const {

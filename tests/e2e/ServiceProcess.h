@@ -1,8 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -17,8 +20,13 @@ public:
     ServiceProcess(const ServiceProcess&) = delete;
     ServiceProcess& operator=(const ServiceProcess&) = delete;
 
+    // Arguments added to --port and --dir at the next start.
+    void addArguments(std::vector<std::string> arguments) { m_extra = std::move(arguments); }
     // Starts the service and waits until it answers a card query (at most 20 s).
     bool start();
+    // SIGTERM without waiting; exited() then gives the exit code once the process has ended.
+    void terminate() const;
+    std::optional<int> exited(std::chrono::milliseconds limit);
     // SIGTERM and wait: the pool finishes the jobs in hand. The exit code, or -1.
     int stop();
     std::uint16_t port() const { return m_port; }
@@ -29,6 +37,7 @@ private:
     std::filesystem::path m_dir;
     std::uint16_t m_port;
     pid_t m_pid = -1;
+    std::vector<std::string> m_extra;
 };
 
 // A UDP port that was free on every local address a moment ago.

@@ -46,21 +46,36 @@ extern "C" void requestReload(int) {
 }
 
 constexpr const char* kUsage =
-    "usage: vorlanxd [--port N] [--dir DIR]\n"
+    "usage: vorlanxd [--port N] [--dir DIR] [--drain S]\n"
     "The canteen terminals' payment service without its window: answers the terminals' UDP frames\n"
     "through the database that DIR/conf.ini selects and writes the activity log to standard output.\n"
     "  --port N   UDP port to listen on, 1 to 65535 (default 3000)\n"
     "  --dir DIR  service directory holding conf.ini and the built-in database\n"
     "             (default: the executable's directory)\n"
+    "  --drain S  on stopping, wait up to S seconds (0 to 600, default 10) for the bookings under way\n"
+    "             to finish and be answered before the port closes\n"
     "  --help     this text\n"
-    "Stops on SIGINT or SIGTERM. On SIGHUP it reads conf.ini again, reconnects the database when its\n"
+    "Stops on SIGINT or SIGTERM: takes no more datagrams, drops the frames not yet started (their\n"
+    "terminals send them again), answers what is under way and closes the port. On SIGHUP it reads conf.ini again, "
+    "reconnects the database when its\n"
     "settings changed and reloads the personnel list, keeping the port open.\n";
 
 struct Options {
     std::uint16_t port = kDefaultPort;
     fs::path dir;
+    std::chrono::milliseconds drain = service::VorlanxService::kDefaultDrainLimit;
     bool help = false;
 };
+
+constexpr unsigned kMaxDrainSeconds = 600;
+
+std::optional<std::chrono::milliseconds> parseDrain(std::string_view text) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() || value > kMaxDrainSeconds)
+        return std::nullopt;
+    return std::chrono::seconds(value);
+}
 
 std::optional<std::uint16_t> parsePort(std::string_view text) {
     unsigned value = 0;
@@ -91,6 +106,13 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             options.help = true;
             return options;
+        }
+        if (arg == "--drain" && i + 1 < argc) {
+            const auto drain = parseDrain(argv[++i]);
+            if (!drain)
+                return std::nullopt;
+            options.drain = *drain;
+            continue;
         }
         if ((arg == "--port" || arg == "--dir") && i + 1 < argc) {
             const std::string_view value = argv[++i];
@@ -144,7 +166,7 @@ int main(int argc, char** argv) {
     SystemdNotifier notifier;
     link::ConsoleSink sink(std::cout, std::cerr);
     ConsoleServiceListener listener(sink);
-    service::VorlanxService service({options->dir, {}});
+    service::VorlanxService service({options->dir, {}, options->drain});
     service.setListener(&listener);
 
     // A service open to senders the engineer meant to keep out would answer payments to anyone:
@@ -180,9 +202,10 @@ int main(int argc, char** argv) {
         std::cerr << "vorlanxd: " << *error << "; running without the control channel (vorlanxctl)\n";
 #endif
 
-    // The heartbeat goes at half systemd's interval, and only while the receive worker and the
-    // pool have shown life within a third of it (never less than a second: the receive worker
-    // shows life only every 200 ms on a quiet port): a hung service misses it and is restarted.
+    // The heartbeat goes at half systemd's interval, and only while the receive worker and both
+    // sets of transaction workers have shown life (or wait on the database) within a third of it (never less than a
+    // second: the receive worker shows life only every 200 ms on a quiet port): a hung service misses it and is
+    // restarted.
     const auto watchdog = notifier.watchdogInterval();
     const auto aliveLimit = watchdog ? std::max(std::chrono::duration_cast<std::chrono::milliseconds>(*watchdog / 3),
                                                 std::chrono::milliseconds(1000))
@@ -227,8 +250,11 @@ int main(int argc, char** argv) {
     if (reloader.joinable())
         reloader.join();
 
-    // The socket closes first, so no frame reaches the pool while it winds down; the pool then
-    // finishes the jobs in hand and joins its workers before the database goes.
+    // No frame is taken from here on; the bookings under way finish and are answered through the
+    // port, which closes once they are (or the drain's time is up). The drain's line tells how
+    // long that took and what was dropped.
+    std::cerr << "vorlanxd: stopping: no more datagrams taken; answering the work under way for up to "
+              << std::chrono::duration_cast<std::chrono::seconds>(options->drain).count() << " s" << std::endl;
     sink.operation(service.stopListening());
     // How far the bookings outran the disk: each batch of the built-in database was one flush.
     std::cerr << "vorlanxd: " << service.database().bookingBatches().summary() << "\n";
