@@ -136,6 +136,7 @@ BuiltinDatabase::BuiltinDatabase(std::shared_ptr<BatchCounter> batches) : m_batc
 bool BuiltinDatabase::open(const std::string& file, const char* vfs) {
     std::scoped_lock lock(m_mutex, m_readerMutex);
     m_reader.close();
+    m_open = false;
     if (!m_db.open(file, vfs))
         return false;
     if (!createBuiltinSchema(m_db) || !m_reader.open(file, vfs)) {
@@ -143,6 +144,7 @@ bool BuiltinDatabase::open(const std::string& file, const char* vfs) {
         m_reader.close();
         return false;
     }
+    m_open = true;
     return true;
 }
 
@@ -151,14 +153,14 @@ bool BuiltinDatabase::connect(const std::string&, const std::string& database, c
 }
 
 bool BuiltinDatabase::isConnected() const {
-    std::lock_guard lock(m_mutex);
-    return m_db.isOpen();
+    return m_open.load();
 }
 
 void BuiltinDatabase::disconnect() {
     std::scoped_lock lock(m_mutex, m_readerMutex);
     m_db.close();
     m_reader.close();
+    m_open = false;
 }
 
 QueryResult BuiltinDatabase::runQuery(std::string_view command) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -94,6 +95,9 @@ private:
     // stop the queries of every other terminal.
     mutable std::mutex m_mutex;
     SqliteConnection m_db;
+    // Whether m_db is open, readable while a booking holds m_mutex through SQLite's busy wait (a
+    // status request must not wait for another program's lock on the file).
+    std::atomic<bool> m_open{false};
     mutable std::mutex m_readerMutex;
     SqliteConnection m_reader;
 

@@ -399,8 +399,7 @@ bool OdbcDatabase::connect(const std::string& server, const std::string& databas
 }
 
 bool OdbcDatabase::isConnected() const {
-    std::lock_guard lock(m_mutex);
-    return m_connection != nullptr;
+    return m_connected.load();
 }
 
 void OdbcDatabase::disconnect() {
@@ -429,6 +428,7 @@ bool OdbcDatabase::openLocked(const std::string& connection) {
         return false;
     }
     m_connection = handle;
+    m_connected = true;
     return true;
 }
 
@@ -438,6 +438,7 @@ void OdbcDatabase::closeLocked() {
     SQLDisconnect(m_connection);
     SQLFreeHandle(SQL_HANDLE_DBC, m_connection);
     m_connection = nullptr;
+    m_connected = false;
 }
 
 QueryResult OdbcDatabase::runQuery(std::string_view command) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -43,6 +44,9 @@ private:
     std::string m_driver;
     void* m_environment = nullptr;
     void* m_connection = nullptr;
+    // Whether m_connection is open, readable while a query holds m_mutex (a status request must
+    // not wait for a slow server).
+    std::atomic<bool> m_connected{false};
     // The connection string of the last successful connect, for re-opening a lost connection.
     std::string m_lastGood;
     ReconnectGate m_gate;

@@ -85,6 +85,18 @@ std::set<std::uint16_t> bookedMachines(const e2e::Canteen& canteen) {
     return machines;
 }
 
+std::string vorlanxctl(const std::filesystem::path& dir, const std::string& arguments) {
+    const std::string command = std::string(VORLANXCTL_PATH) + " --dir '" + dir.string() + "' " + arguments + " 2>&1";
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char chunk[512];
+        while (const std::size_t n = std::fread(chunk, 1, sizeof chunk, pipe))
+            output.append(chunk, n);
+        ::pclose(pipe);
+    }
+    return output;
+}
+
 bool waitForLog(const e2e::ServiceProcess& service, const std::string& part, std::chrono::milliseconds limit) {
     const auto deadline = Clock::now() + limit;
     while (service.log().find(part) == std::string::npos) {
@@ -202,8 +214,13 @@ TEST(StopAndWatchdog, WaitingOnALockedDatabaseKeepsTheWatchdogBeatingAndPayments
 
     // Locked for three intervals: all 64 booking workers wait on the lock, the other payments
     // wait in the queue, and the beat goes on all the while.
-    const std::vector<Clock::time_point> beats = notify.beatsUntil(locked + 3 * kInterval);
+    std::vector<Clock::time_point> beats = notify.beatsUntil(locked + 2 * kInterval);
+    const std::string status = vorlanxctl(canteen.dir(), "status");
+    const std::vector<Clock::time_point> later = notify.beatsUntil(locked + 3 * kInterval);
+    beats.insert(beats.end(), later.begin(), later.end());
     ASSERT_TRUE(locker.runQuery("COMMIT").isOpen());
+    EXPECT_NE(status.find("state:           waiting on the database"), std::string::npos) << status;
+    EXPECT_NE(status.find("queue depth:     " + std::to_string(kPayments - 64)), std::string::npos) << status;
     ASSERT_GE(beats.size(), 3u);
     auto previous = locked;
     for (const auto beat : beats) {

@@ -1,5 +1,6 @@
 // What a supervisor sees of the running service: the watchdog's sign of life and a reload.
 
+#include "service/NullServiceListener.h"
 #include "service/VorlanxService.h"
 
 #include "tests/config/SettingsTestDir.h"
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -27,6 +30,54 @@ TEST(ServiceHealth, AliveOnlyWhileListening) {
     }
     service.stopListening();
     EXPECT_FALSE(service.alive(5s));
+}
+
+// An activity log that stops taking entries (a console nobody reads, a window that hangs): the
+// receive worker, which reports every frame, is stuck in it until the test lets it go.
+class StuckLog : public service::NullServiceListener {
+public:
+    void clientEntry(const std::string&) override {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+    void open() {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_open = false;
+};
+
+bool aliveWithin(service::VorlanxService& service, bool wanted, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (service.alive(1s) != wanted) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+TEST(ServiceHealth, AStuckReceiveWorkerIsNotAliveWhateverThePoolsDo) {
+    test::SettingsTestDir dir("vorlanx-health");
+    StuckLog log;
+    service::VorlanxService service({dir.path(), [] { return false; }});
+    service.setListener(&log);
+    test::FakeTerminal terminal;
+    ASSERT_TRUE(terminal.ready);
+    ASSERT_TRUE(service.startListening(test::freeUdpPort()).listening);
+    ASSERT_TRUE(aliveWithin(service, true, 2s));
+    terminal.send(service.endpoint().localPort(), "FE01004E00057400112233442A5B");
+    EXPECT_TRUE(aliveWithin(service, false, 5s)) << "the beat stops while the receive worker is stuck";
+    EXPECT_FALSE(service.status().waitingOnDatabase);
+    log.open();
+    EXPECT_TRUE(aliveWithin(service, true, 5s));
+    service.stopListening();
+    service.setListener(nullptr);
 }
 
 TEST(ServiceHealth, ReloadWithoutConfIniLeavesTheDatabaseAlone) {

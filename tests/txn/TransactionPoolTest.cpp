@@ -1,6 +1,7 @@
 #include "txn/TransactionPool.h"
 
 #include "TransactionTestKit.h"
+#include "db/DatabaseCall.h"
 #include "link/FrameDispatcher.h"
 #include "link/OnlineTerminals.h"
 #include "link/ResultBox.h"
@@ -10,6 +11,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -196,6 +198,118 @@ TEST_F(StalledTransactions, BookingsWaitForTheDatabaseTogetherWhileQueriesAreAns
         ASSERT_TRUE(terminal.inbox.next()) << "reply " << i;
     EXPECT_EQ(canteen.balanceOf("12345678"), std::to_string(10000 - (100 + 107) * 4));
     listener.close();
+}
+
+// Jobs held until the test lets them go, each inside a database call with the given time-out or
+// outside any call.
+class HeldJobs {
+public:
+    WorkerPool::Job job(std::optional<std::chrono::steady_clock::duration> callTimeout) {
+        return [this, callTimeout] {
+            std::optional<db::DatabaseCall> call;
+            if (callTimeout)
+                call.emplace(*callTimeout);
+            std::unique_lock lock(m_mutex);
+            ++m_inside;
+            m_changed.notify_all();
+            m_changed.wait(lock, [this] { return m_open; });
+            --m_inside;
+            m_changed.notify_all();
+        };
+    }
+    bool waitInside(int count) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, 5s, [&] { return m_inside == count; });
+    }
+    void release() {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    void hold() {
+        std::lock_guard lock(m_mutex);
+        m_open = false;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_inside = 0;
+    bool m_open = false;
+};
+
+// Lets held jobs go before the pool joins its workers, also when a test ends early.
+struct ReleaseAtEnd {
+    HeldJobs& held;
+    ~ReleaseAtEnd() { held.release(); }
+};
+
+TEST(WorkerPoolProgress, OnlyWorkersThatAllWaitOnTheDatabaseWithinTheirTimeOutCountAsWaiting) {
+    constexpr auto interval = 400ms;
+    constexpr auto silence = 700ms; // longer than the interval, with no job finishing
+    HeldJobs held;
+    WorkerPool pool(2, 8);
+    const ReleaseAtEnd releaseAtEnd{held};
+    EXPECT_EQ(pool.progress(interval), WorkerPool::Progress::Moving) << "idle workers show life";
+
+    // Hung outside the database: stuck.
+    ASSERT_TRUE(pool.tryPost(held.job(std::nullopt)));
+    ASSERT_TRUE(pool.tryPost(held.job(std::nullopt)));
+    ASSERT_TRUE(held.waitInside(2));
+    std::this_thread::sleep_for(silence);
+    EXPECT_EQ(pool.progress(interval), WorkerPool::Progress::Stuck);
+    held.release();
+    ASSERT_TRUE(held.waitInside(0));
+    EXPECT_EQ(pool.progress(interval), WorkerPool::Progress::Moving);
+
+    // Both inside a database call well within its time-out: waiting, not stuck.
+    held.hold();
+    ASSERT_TRUE(pool.tryPost(held.job(30s)));
+    ASSERT_TRUE(pool.tryPost(held.job(30s)));
+    ASSERT_TRUE(held.waitInside(2));
+    std::this_thread::sleep_for(silence);
+    EXPECT_EQ(pool.progress(interval), WorkerPool::Progress::WaitingOnDatabase);
+    held.release();
+    ASSERT_TRUE(held.waitInside(0));
+
+    // One inside a call, one hung beside it; then a call past its own time-out: stuck.
+    held.hold();
+    ASSERT_TRUE(pool.tryPost(held.job(30s)));
+    ASSERT_TRUE(pool.tryPost(held.job(std::nullopt)));
+    ASSERT_TRUE(held.waitInside(2));
+    std::this_thread::sleep_for(silence);
+    EXPECT_EQ(pool.progress(interval), WorkerPool::Progress::Stuck);
+    held.release();
+    ASSERT_TRUE(held.waitInside(0));
+    held.hold();
+    ASSERT_TRUE(pool.tryPost(held.job(30s)));
+    ASSERT_TRUE(pool.tryPost(held.job(100ms)));
+    ASSERT_TRUE(held.waitInside(2));
+    std::this_thread::sleep_for(silence);
+    EXPECT_EQ(pool.progress(interval), WorkerPool::Progress::Stuck);
+    held.release();
+}
+
+TEST(WorkerPoolProgress, DiscardDropsOnlyJobsNotStartedAndCountsThemByKind) {
+    HeldJobs held;
+    WorkerPool pool(1, 8);
+    const ReleaseAtEnd releaseAtEnd{held};
+    ASSERT_TRUE(pool.tryPost(held.job(std::nullopt), 1));
+    ASSERT_TRUE(held.waitInside(1));
+    int ran = 0;
+    int discarded = 0;
+    ASSERT_TRUE(pool.tryPost([&] { ++ran; }, 1, [&] { ++discarded; }));
+    ASSERT_TRUE(pool.tryPost([&] { ++ran; }, 2, [&] { ++discarded; }));
+    ASSERT_TRUE(pool.tryPost([&] { ++ran; }, 2));
+    const std::vector<std::size_t> counts = pool.discardQueued();
+    EXPECT_EQ(counts[0], 0u);
+    EXPECT_EQ(counts[1], 1u);
+    EXPECT_EQ(counts[2], 2u);
+    EXPECT_EQ(discarded, 2);
+    EXPECT_FALSE(pool.waitIdle(std::chrono::steady_clock::now() + 100ms)) << "the held job still runs";
+    held.release();
+    EXPECT_TRUE(pool.waitIdle(std::chrono::steady_clock::now() + 5s));
+    EXPECT_EQ(ran, 0);
 }
 
 } // namespace

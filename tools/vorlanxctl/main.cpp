@@ -136,6 +136,9 @@ void printHuman(const json& event, const std::vector<std::string>& words, bool t
                       << "dropped:         " << c["dropped"] << '\n'
                       << "queue depth:     " << s["queueDepth"] << '\n'
                       << "uptime:          " << s["uptimeSeconds"] << " s\n";
+            // Every worker of a pool inside a database call that has not passed its time-out.
+            if (s.value("waitingOnDatabase", false))
+                std::cout << "state:           waiting on the database\n";
         } else if (event.contains("terminals")) {
             std::printf("%-15s %5s %5s  %-19s  %-19s %7s %7s %7s %7s  %s\n", "address", "port", "mach",
                         "first heard", "last heard", "frames", "queries", "paid", "offline", "last answer");
