@@ -155,8 +155,8 @@ void setReceiveOptions(UdpEndpoint::SocketHandle s) {
     if (setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout) != 0)
         debugLog("UdpEndpoint", "SO_RCVTIMEO: " + lastSocketError());
 #ifdef _WIN32
-        // Without this, Winsock fails the next recvfrom with WSAECONNRESET whenever a reply went to
-        // a terminal that has gone away (ICMP port unreachable), for every terminal on the port.
+    // Without this, Winsock fails the next recvfrom with WSAECONNRESET whenever a reply went to
+    // a terminal that has gone away (ICMP port unreachable), for every terminal on the port.
 #ifndef SIO_UDP_CONNRESET
 #define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
 #endif
@@ -177,9 +177,7 @@ void setReceiveOptions(UdpEndpoint::SocketHandle s) {
 
 UdpEndpoint::UdpEndpoint() : m_socket(kNoSocket) {}
 
-UdpEndpoint::~UdpEndpoint() {
-    close();
-}
+UdpEndpoint::~UdpEndpoint() { close(); }
 
 bool UdpEndpoint::open(Handler handler) {
     close();
@@ -225,8 +223,8 @@ int UdpEndpoint::sendDatagram(const std::string& address, std::uint16_t port, st
     std::shared_lock lock(m_socketMutex);
     if (m_socket == kNoSocket)
         return -1;
-    const auto sent = ::sendto(m_socket, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), 0,
-                               reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    const auto sent = ::sendto(m_socket, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()),
+                               0, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
     if (sent < 0)
         debugLog("UdpEndpoint", "sendto " + address + ":" + std::to_string(port) + ": " + lastSocketError());
     return static_cast<int>(sent);
@@ -268,7 +266,7 @@ bool UdpEndpoint::close() {
 #ifdef _WIN32
     wakeReceiver(s);
 #else
-    ::shutdown(s, SHUT_RDWR);              // wakes a blocked recvfrom
+    ::shutdown(s, SHUT_RDWR); // wakes a blocked recvfrom
 #endif
     if (m_worker.joinable())
         m_worker.join();
@@ -326,8 +324,7 @@ void UdpEndpoint::receiveLoop(SocketHandle s, Handler handler) {
         char text[INET_ADDRSTRLEN] = {};
         inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
         if (handler)
-            handler(text, ntohs(from.sin_port),
-                    std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)));
+            handler(text, ntohs(from.sin_port), std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)));
     }
 }
 

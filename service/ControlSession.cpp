@@ -36,8 +36,8 @@ struct Words {
     }
 };
 
-const std::set<std::string> kValueOptions = {"--to",        "--wait",  "--silent-after", "--machine",
-                                             "--breakfast", "--lunch", "--dinner",       "--night"};
+const std::set<std::string> kValueOptions = {"--to",    "--wait",   "--silent-after", "--machine", "--breakfast",
+                                             "--lunch", "--dinner", "--night"};
 const std::set<std::string> kFlags = {"--heard", "--parallel"};
 
 Words splitWords(const std::vector<std::string>& words) {
@@ -143,8 +143,8 @@ int ControlSession::dispatch(const std::vector<std::string>& words) {
         return terminals(words);
     if (command == "reload-personnel")
         return reloadPersonnel(words);
-    if (command == "clock" || command == "periods" || command == "amounts" || command == "mode" || command == "title" ||
-        command == "list" || command == "whitelist")
+    if (command == "clock" || command == "periods" || command == "amounts" || command == "mode" ||
+        command == "title" || command == "list" || command == "whitelist")
         return administer(words);
     return refuse("unknown command \"" + command + "\"");
 }
@@ -251,7 +251,8 @@ int ControlSession::administer(const std::vector<std::string>& words) {
                 const std::string start = value->substr(0, dash);
                 const std::string end = dash == std::string::npos ? std::string() : value->substr(dash + 1);
                 if (!isTimeOfDay(start) || !isTimeOfDay(end))
-                    return refuse(std::string(kMealOptions[meal]) + " needs HH:MM:SS-HH:MM:SS, not \"" + *value + "\"");
+                    return refuse(std::string(kMealOptions[meal]) + " needs HH:MM:SS-HH:MM:SS, not \"" + *value +
+                                  "\"");
                 request.periods[meal] = {true, start, end};
             } else {
                 request.amounts[meal] = {true, *value};

@@ -24,8 +24,8 @@ void TransactionPool::startCardQuery(link::CardQueryArgs args) {
 }
 
 void TransactionPool::startOnlineConsumption(link::OnlineConsumptionArgs args) {
-    std::string key =
-        args.address + ":" + std::to_string(args.port) + "|" + args.machine + "|" + args.card + "|" + args.amount;
+    std::string key = args.address + ":" + std::to_string(args.port) + "|" + args.machine + "|" + args.card + "|" +
+                      args.amount;
     {
         std::lock_guard lock(m_paymentsMutex);
         // A terminal has one payment outstanding at a time, so the same frame from the same
