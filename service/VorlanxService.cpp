@@ -249,28 +249,31 @@ VorlanxService::StopReport VorlanxService::drainAndClose() {
 }
 
 bool VorlanxService::beginStop() {
-    if (m_stopper.joinable() && !m_stopDone.load())
-        return false;
+    {
+        std::lock_guard lock(m_stopMutex);
+        if (m_stopping)
+            return false;
+        m_stopping = true;
+        m_stopReport.reset();
+    }
     if (m_stopper.joinable())
         m_stopper.join();
-    m_stopDone = false;
     m_stopper = std::jthread([this] {
         StopReport report = drainAndClose();
         {
             std::lock_guard lock(m_stopMutex);
             m_stopReport = std::move(report);
+            m_stopping = false;
         }
-        m_stopDone = true;
+        m_stopEnded.notify_all();
     });
     return true;
 }
 
-std::optional<VorlanxService::StopReport> VorlanxService::stopResult() {
-    if (!m_stopDone.load())
+std::optional<VorlanxService::StopReport> VorlanxService::stopResult(std::chrono::milliseconds wait) {
+    std::unique_lock lock(m_stopMutex);
+    if (!m_stopEnded.wait_for(lock, wait, [this] { return m_stopReport.has_value(); }))
         return std::nullopt;
-    if (m_stopper.joinable())
-        m_stopper.join();
-    std::lock_guard lock(m_stopMutex);
     return std::exchange(m_stopReport, std::nullopt);
 }
 

@@ -114,10 +114,12 @@ public:
     // drain limit and closes the port ("端口已关闭"). Waits for a stop begun with beginStop.
     std::string stopListening();
     StopReport drainAndClose();
-    // The same stop on a worker of the service, so that a window stays live while it drains;
-    // stopResult gives its report once it has ended. False when a stop is under way already.
+    // The same stop on a worker of the service, so that a window stays live while it drains.
+    // False when a stop is under way already.
     bool beginStop();
-    std::optional<StopReport> stopResult();
+    // The report of the stop begun last, once it has ended (waiting at most `wait` for it); given
+    // out once.
+    std::optional<StopReport> stopResult(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
     bool listening() const;
     // The online terminal list is emptied when listening starts.
     void clearOnlineTerminals();
@@ -213,10 +215,12 @@ private:
     int m_databaseJobs = 0;
     // One worker for connects, so they never overlap and never hold up the controlling thread.
     txn::WorkerPool m_databaseWorker;
-    // A stop begun from a window, and its report once done.
+    // A stop begun from a window, and its report once done. The thread is joined by the next
+    // stop or the destructor.
     std::mutex m_stopMutex;
+    std::condition_variable m_stopEnded;
+    bool m_stopping = false;
     std::optional<StopReport> m_stopReport;
-    std::atomic<bool> m_stopDone{false};
     std::jthread m_stopper;
 };
 

@@ -10,6 +10,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
+
+#include <chrono>
+#include <utility>
 
 namespace vorlanx::shell {
 
@@ -42,6 +46,10 @@ ListenerGroup::ListenerGroup(service::VorlanxService& service, StatusPanels& sta
     connect(m_start, &QPushButton::clicked, this, &ListenerGroup::startListening);
     connect(m_stop, &QPushButton::clicked, this, &ListenerGroup::stopListening);
     m_stop->setEnabled(false);
+
+    m_stopPoll = new QTimer(this);
+    m_stopPoll->setInterval(50);
+    connect(m_stopPoll, &QTimer::timeout, this, &ListenerGroup::pollStop);
 }
 
 void ListenerGroup::startListening() {
@@ -69,10 +77,44 @@ void ListenerGroup::startListening() {
     m_port->setEnabled(false);
 }
 
-void ListenerGroup::stopListening() {
-    const std::string text = m_service.stopListening();
+void ListenerGroup::stopListening() { stopThen({}); }
+
+void ListenerGroup::stopThen(std::function<void()> after) {
+    if (!m_service.beginStop()) {
+        // A stop is under way already: `after` follows its end.
+        if (after)
+            m_afterStop = [first = std::move(m_afterStop), after = std::move(after)] {
+                if (first)
+                    first();
+                after();
+            };
+        return;
+    }
+    m_afterStop = std::move(after);
+    m_start->setEnabled(false);
+    m_stop->setEnabled(false);
+    // With nothing under way the stop ends at once and the click shows its end without a pause;
+    // otherwise the timer looks for the end while the window goes on.
+    if (const auto report = m_service.stopResult(std::chrono::milliseconds(50))) {
+        stopEnded(report->operationText);
+        return;
+    }
+    m_stopPoll->start();
+}
+
+void ListenerGroup::pollStop() {
+    const auto report = m_service.stopResult();
+    if (!report)
+        return;
+    m_stopPoll->stop();
+    stopEnded(report->operationText);
+}
+
+void ListenerGroup::stopEnded(const std::string& operationText) {
     showIdle();
-    m_status.setPanel(StatusPanels::kOperation, QString::fromStdString(text));
+    m_status.setPanel(StatusPanels::kOperation, QString::fromStdString(operationText));
+    if (auto after = std::exchange(m_afterStop, {}))
+        after();
 }
 
 void ListenerGroup::showIdle() {

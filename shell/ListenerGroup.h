@@ -8,6 +8,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 
 namespace vorlanx::service {
 class VorlanxService;
@@ -29,12 +30,17 @@ public:
 
     void startListening();
     void stopListening();
+    // The stop of the 停止 button, then `after` once the port has closed. The drain runs on the
+    // service's worker: the window stays live while bookings under way finish and are answered.
+    void stopThen(std::function<void()> after);
 
     QLabel* whitelistCount() const { return m_whitelistCount; }
     QLabel* successCount() const { return m_successCount; }
 
 private:
     void showIdle();
+    void pollStop();
+    void stopEnded(const std::string& operationText);
 
     service::VorlanxService& m_service;
     StatusPanels& m_status;
@@ -44,6 +50,8 @@ private:
     QPushButton* m_stop;
     QLabel* m_whitelistCount;
     QLabel* m_successCount;
+    QTimer* m_stopPoll;
+    std::function<void()> m_afterStop;
 };
 
 } // namespace vorlanx::shell

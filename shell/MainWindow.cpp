@@ -300,14 +300,17 @@ void MainWindow::connectBridge() {
 void MainWindow::refreshPersonnel() { m_service.refreshPersonnelList(m_sendMachine->text().toStdString()); }
 
 void MainWindow::restartService() {
-    // The window stays open until the hand-over has worked, so a failed one leaves the operator
-    // with a window that still works and says what to do.
-    if (!m_service.restart()) {
-        MessageBox::information(this, QString::fromStdString(std::string(config::kMessageTitle)),
-                                QStringLiteral("重启失败，请手动重新启动程序"));
-        return;
-    }
-    close();
+    // The port drains first, as at 停止, with the window live; the restart script's delay starts
+    // only after. The window stays open until the hand-over has worked, so a failed one leaves the
+    // operator with a window that still works and says what to do.
+    m_listenerGroup->stopThen([this] {
+        if (!m_service.restart()) {
+            MessageBox::information(this, QString::fromStdString(std::string(config::kMessageTitle)),
+                                    QStringLiteral("重启失败，请手动重新启动程序"));
+            return;
+        }
+        close();
+    });
 }
 
 void MainWindow::clearOnlineList() {

@@ -5,6 +5,7 @@
 #include "shell/ListMenu.h"
 #include "shell/MainWindow.h"
 #include "shell/StatusPanels.h"
+#include "db/BuiltinDatabase.h"
 #include "db/BuiltinDatabaseAdmin.h"
 #include "txn/TransactionTexts.h"
 #include "TestService.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QElapsedTimer>
 #include <QTreeWidget>
 
 #include <fstream>
@@ -93,6 +95,32 @@ private slots:
             QString::fromStdString(vorlanx::txn::offlineRecordLine("00BC614E", "1250", "200508100503"));
         QTRY_VERIFY_WITH_TIMEOUT(m_window->results().text().contains(line), 5000);
         QVERIFY(line.contains(QStringLiteral("12.5")));
+    }
+
+    void stopWaitsForAPaymentOnALockedDatabaseAndAnswersItWhileTheWindowStaysLive() {
+        // Another program holds the database file, well within SQLite's 5 s busy wait.
+        vorlanx::db::BuiltinDatabase locker;
+        QVERIFY(locker.open((m_service->dir / "canteen.db").string()));
+        QVERIFY(locker.runQuery("BEGIN IMMEDIATE").isOpen());
+        FakeTerminal terminal;
+        QVERIFY(terminal.ready);
+        terminal.send(m_port, "FE010001000A6300BC614E0000000064ABCD"); // 1.00 yuan on 张三's card
+        QTest::qWait(300);
+
+        QElapsedTimer click;
+        click.start();
+        QTest::mouseClick(child<QPushButton>("按钮_停止"), Qt::LeftButton);
+        QVERIFY2(click.elapsed() < 1000, "the click returns while the payment waits");
+        QTest::qWait(500); // the window's event loop goes on meanwhile
+        QVERIFY(!child<QPushButton>("按钮_监听")->isEnabled());
+        QVERIFY(m_window->status().panel(StatusPanels::kOperation) != QStringLiteral("端口已关闭"));
+
+        QVERIFY(locker.runQuery("COMMIT").isOpen());
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->status().panel(StatusPanels::kOperation), QStringLiteral("端口已关闭"),
+                                  10000);
+        QVERIFY(child<QPushButton>("按钮_监听")->isEnabled());
+        const std::string reply = terminal.inbox.next().value_or("");
+        QVERIFY2(reply.rfind("FE010001004463", 0) == 0, reply.c_str());
     }
 };
 
