@@ -279,7 +279,7 @@ std::optional<VorlanxService::StopReport> VorlanxService::stopResult(std::chrono
 
 std::string VorlanxService::StopReport::summary() const {
     char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.2f", static_cast<double>(took.count()) / 1000.0);
+    std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(took.count()) / 1000.0);
     std::string text = std::string("stop drained in ") + seconds +
                        " s; dropped before a worker took them up: " + std::to_string(drained.payments) + " payments, " +
                        std::to_string(drained.offlineRecords) + " offline records, " +

@@ -346,10 +346,13 @@ TEST(Vorlanxd, PortInUseExitsWithOneAndSaysWhy) {
 }
 
 TEST(Vorlanxd, BadArgumentsGiveUsage) {
-    ServiceProcess service({"--port", "70000"});
-    ASSERT_TRUE(service.started());
-    EXPECT_EQ(service.exitCode(), 2);
-    EXPECT_NE(service.errorText().find("usage: vorlanxd"), std::string::npos);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--port", "70000"}, {"--drain", "ten"}, {"--drain", "601"}, {"--drain", "-1"}, {"--drain"}}) {
+        ServiceProcess service(args);
+        ASSERT_TRUE(service.started());
+        EXPECT_EQ(service.exitCode(), 2) << args[0];
+        EXPECT_NE(service.errorText().find("usage: vorlanxd"), std::string::npos);
+    }
 }
 
 TEST(Vorlanxd, HelpGoesToStandardOutputWithExitCodeZero) {

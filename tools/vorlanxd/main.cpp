@@ -46,7 +46,7 @@ extern "C" void requestReload(int) {
 }
 
 constexpr const char* kUsage =
-    "usage: vorlanxd [--port N] [--dir DIR] [--drain S]\n"
+    "usage: vorlanxd [--port N] [--dir DIR]\n"
     "The canteen terminals' payment service without its window: answers the terminals' UDP frames\n"
     "through the database that DIR/conf.ini selects and writes the activity log to standard output.\n"
     "  --port N   UDP port to listen on, 1 to 65535 (default 3000)\n"
