@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -78,6 +79,24 @@ TEST(ServiceHealth, AStuckReceiveWorkerIsNotAliveWhateverThePoolsDo) {
     EXPECT_TRUE(aliveWithin(service, true, 5s));
     service.stopListening();
     service.setListener(nullptr);
+}
+
+TEST(ServiceHealth, RestartClosesThePortBeforeTheHandOverAndListensAgainWhenItFails) {
+    test::SettingsTestDir dir("vorlanx-health");
+    service::VorlanxService* self = nullptr;
+    std::optional<bool> listeningAtHandOver;
+    service::VorlanxService service({dir.path(), [&] {
+                                         listeningAtHandOver = self->listening();
+                                         return false;
+                                     }});
+    self = &service;
+    const std::uint16_t port = test::freeUdpPort();
+    ASSERT_TRUE(service.startListening(port).listening);
+    EXPECT_FALSE(service.restart());
+    EXPECT_EQ(listeningAtHandOver, false) << "the restart script starts only once the port has drained and closed";
+    EXPECT_TRUE(service.listening());
+    EXPECT_EQ(service.endpoint().localPort(), port);
+    service.stopListening();
 }
 
 TEST(ServiceHealth, ReloadWithoutConfIniLeavesTheDatabaseAlone) {

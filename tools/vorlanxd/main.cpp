@@ -252,10 +252,21 @@ int main(int argc, char** argv) {
 
     // No frame is taken from here on; the bookings under way finish and are answered through the
     // port, which closes once they are (or the drain's time is up). The drain's line tells how
-    // long that took and what was dropped.
+    // long that took and what was dropped. Meanwhile this thread keeps the clock those bookings
+    // are stamped with, and the watchdog's beat: the drain is bounded.
     std::cerr << "vorlanxd: stopping: no more datagrams taken; answering the work under way for up to "
               << std::chrono::duration_cast<std::chrono::seconds>(options->drain).count() << " s" << std::endl;
-    sink.operation(service.stopListening());
+    service.beginStop();
+    std::optional<service::VorlanxService::StopReport> stopped;
+    while (!(stopped = service.stopResult(std::chrono::milliseconds(50)))) {
+        service.clock().tick();
+        const auto now = std::chrono::steady_clock::now();
+        if (watchdog && now >= nextHeartbeat) {
+            notifier.watchdog();
+            nextHeartbeat = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(*watchdog / 2);
+        }
+    }
+    sink.operation(stopped->operationText);
     // How far the bookings outran the disk: each batch of the built-in database was one flush.
     std::cerr << "vorlanxd: " << service.database().bookingBatches().summary() << "\n";
     return 0;
