@@ -200,6 +200,35 @@ TEST_F(StalledTransactions, BookingsWaitForTheDatabaseTogetherWhileQueriesAreAns
     listener.close();
 }
 
+TEST_F(StalledTransactions, DrainDropsTheQueuedPaymentAndForgetsItSoItsResendIsBookedAfterwards) {
+    TransactionPool pool(transactions, 2, 16, 1);
+    const link::OnlineConsumptionArgs first{terminal.port, "00BC614E", "0001", terminal.address, "250"};
+    const link::OnlineConsumptionArgs second{terminal.port, "00BC614E", "0002", terminal.address, "300"};
+    pool.startOnlineConsumption(first);
+    ASSERT_TRUE(stalled.waitForWaiting(1));
+    pool.startOnlineConsumption(second); // queued behind the one booking worker
+    pool.startCardQuery({terminal.port, "00BC614E", "0003", terminal.address});
+    ASSERT_TRUE(stalled.waitForWaiting(2));
+
+    const TransactionPool::Drained drained = pool.drain(std::chrono::steady_clock::now() + 200ms);
+    EXPECT_EQ(drained.payments, 1u);
+    EXPECT_EQ(drained.cardQueries, 0u) << "the query was under way, not queued";
+    EXPECT_EQ(drained.unfinished, 2u) << "both still wait on the database";
+    stalled.open();
+    ASSERT_TRUE(terminal.inbox.next());
+    ASSERT_TRUE(terminal.inbox.next());
+    EXPECT_EQ(canteen.balanceOf("12345678"), "9750") << "the dropped payment was not booked";
+
+    // The terminal heard nothing for the dropped payment and sends it again: a payment of its own.
+    for (int i = 0; i < 500 && pool.paymentsUnderWay() > 0; ++i)
+        std::this_thread::sleep_for(10ms);
+    pool.startOnlineConsumption(second);
+    EXPECT_EQ(pool.resentPaymentCount(), 0u);
+    ASSERT_TRUE(terminal.inbox.next());
+    EXPECT_EQ(canteen.balanceOf("12345678"), "9450");
+    listener.close();
+}
+
 // Jobs held until the test lets them go, each inside a database call with the given time-out or
 // outside any call.
 class HeldJobs {
