@@ -20,6 +20,7 @@
 #include "config/PeriodSettings.h"
 #include "config/SettingsTexts.h"
 
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -298,6 +299,17 @@ void MainWindow::connectBridge() {
 }
 
 void MainWindow::refreshPersonnel() { m_service.refreshPersonnelList(m_sendMachine->text().toStdString()); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!m_service.listening()) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    // Queued: a stop with nothing under way ends inside stopThen, and a close from within this
+    // handler would be ignored.
+    m_listenerGroup->stopThen([this] { QTimer::singleShot(0, this, &QWidget::close); });
+}
 
 void MainWindow::restartService() {
     // The port drains first, as at 停止, with the window live; the restart script's delay starts

@@ -47,6 +47,11 @@ public:
     AppendBox& log() { return *m_log; }
     AppendBox& results() { return *m_results; }
 
+protected:
+    // A close while listening drains first, as 停止 does, with the window live; the window closes
+    // once the port has.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void buildLayout();
     void buildMenus();

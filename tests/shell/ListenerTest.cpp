@@ -130,6 +130,16 @@ private slots:
         QCOMPARE(log.pieceCount(), std::size_t{3});
     }
 
+    void closingTheWindowWhileListeningDrainsThenCloses() {
+        m_port->setText(QString::number(freeUdpPort()));
+        QTest::mouseClick(m_start, Qt::LeftButton);
+        QVERIFY(m_service->listener.isOpen());
+        m_window->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->isVisible(), 5000);
+        QVERIFY(!m_service->listener.isOpen());
+        QCOMPARE(operation(), QStringLiteral("端口已关闭"));
+    }
+
     void closingTheWindowClosesTheSocket() {
         m_port->setText(QString::number(freeUdpPort()));
         QTest::mouseClick(m_start, Qt::LeftButton);
