@@ -56,9 +56,9 @@ constexpr const char* kUsage =
     "             to finish and be answered before the port closes\n"
     "  --help     this text\n"
     "Stops on SIGINT or SIGTERM: takes no more datagrams, drops the frames not yet started (their\n"
-    "terminals send them again), answers what is under way and closes the port. On SIGHUP it reads conf.ini again, "
-    "reconnects the database when its\n"
-    "settings changed and reloads the personnel list, keeping the port open.\n";
+    "terminals send them again), answers what is under way and closes the port.\n"
+    "On SIGHUP it reads conf.ini again, reconnects the database when its settings changed and\n"
+    "reloads the personnel list, keeping the port open.\n";
 
 struct Options {
     std::uint16_t port = kDefaultPort;
@@ -203,9 +203,9 @@ int main(int argc, char** argv) {
 #endif
 
     // The heartbeat goes at half systemd's interval, and only while the receive worker and both
-    // sets of transaction workers have shown life (or wait on the database) within a third of it (never less than a
-    // second: the receive worker shows life only every 200 ms on a quiet port): a hung service misses it and is
-    // restarted.
+    // sets of transaction workers have shown life (or wait on the database) within a third of it
+    // (never less than a second: the receive worker shows life only every 200 ms on a quiet port):
+    // a hung service misses it and is restarted.
     const auto watchdog = notifier.watchdogInterval();
     const auto aliveLimit = watchdog ? std::max(std::chrono::duration_cast<std::chrono::milliseconds>(*watchdog / 3),
                                                 std::chrono::milliseconds(1000))
