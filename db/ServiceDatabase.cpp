@@ -1,5 +1,7 @@
 #include "db/ServiceDatabase.h"
 
+#include "config/ConnectionSettingsLoad.h"
+
 #include "db/OdbcDatabase.h"
 #include "link/DebugLog.h"
 #if VORLANX_BUILTIN_DATABASE
@@ -18,7 +20,7 @@ bool ServiceDatabase::connectWith(const config::ConnectionSettings& settings) {
     bool ok = false;
     switch (settings.kind) {
     case config::DatabaseKind::SqlServer:
-        next = std::make_unique<OdbcDatabase>();
+        next = std::make_unique<OdbcDatabase>("SQL Server", config::readCommandTimeout(m_serviceDir));
         ok = next->connect(settings.server, settings.name, settings.user, settings.password);
         break;
     case config::DatabaseKind::Builtin: {
