@@ -17,8 +17,8 @@
 namespace vorlanx::db {
 namespace {
 
-using testing::TdsStandIn;
-using testing::TdsStandInOptions;
+using test::TdsStandIn;
+using test::TdsStandInOptions;
 
 const std::string kQuery = "execute dbo.sp_consume_ykt_query;1 @cardno = '12345678',@hexkh = '00BC614E',@macid =1";
 const std::string kPayment = "exec sp_consume_ykt_online @rinfo=N'type = online,hexkh =00BC614E,macid =1,rdate "

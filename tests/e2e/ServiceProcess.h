@@ -19,6 +19,8 @@ public:
 
     // Starts the service and waits until it answers a card query (at most 20 s).
     bool start();
+    // Starts the service without waiting for it.
+    bool spawn();
     // SIGTERM and wait: the pool finishes the jobs in hand. The exit code, or -1.
     int stop();
     std::uint16_t port() const { return m_port; }

@@ -20,7 +20,7 @@
 
 extern char** environ;
 
-namespace vorlanx::testing {
+namespace vorlanx::test {
 
 struct TdsStandInOptions {
     std::filesystem::path holders; // CSV: hr_code,hr_name,dept_name,hr_phyid,balance_fen
@@ -124,4 +124,4 @@ private:
     std::uint16_t m_port = 0;
 };
 
-} // namespace vorlanx::testing
+} // namespace vorlanx::test

@@ -12,8 +12,8 @@ records from it.
                   [--fault none|late:MS|info|error-after-first-result|deadlock|drop-before|drop-after]
                   [--text nvarchar|varchar] [--blocked CARD[,CARD...]]
 
-Faults: late:MS holds every call MS milliseconds before running it (an attention in that time
-cancels it, nothing booked); info sends PRINT messages around every result; the others hit the
+Faults: late:MS holds every call of the booking procedures (online and offline) MS milliseconds
+before running it (an attention in that time cancels it, nothing booked); info sends PRINT messages around every result; the others hit the
 first, third, fifth... call of the booking procedures (online and offline), so that a resend
 goes through: error-after-first-result books nothing but sends the procedure's SELECT and then
 an error; deadlock answers error 1205 and books nothing; drop-before closes the connection
@@ -551,7 +551,7 @@ class Connection:
                           done_token(TOK_DONE, DONE_ERROR))
             return
         fault = self.server.fault
-        if fault.startswith("late:"):
+        if fault.startswith("late:") and kind in ("online", "offline"):
             if self.attention_within(int(fault[5:]) / 1000.0):
                 self.send(done_token(TOK_DONE, DONE_ATTN))
                 return
