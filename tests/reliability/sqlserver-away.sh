@@ -19,7 +19,7 @@ start_tds() { # fault
     tds_pid=$!
     helper_pids+=($tds_pid)
     for _ in $(seq 100); do
-        grep -q "listening on" "$work/tds.out" && return
+        grep -q "listening on" "$work/tds.out" 2>/dev/null && return
         sleep 0.1
     done
     fail "the TDS stand-in did not start"
@@ -43,8 +43,8 @@ SELECT 'offline not booked once: ' || count(*) FROM ack a WHERE a.kind = 'offlin
         AND b.amount = a.amount
         AND b.rdate = '20' || substr(a.rtime, 1, 2) || '-' || substr(a.rtime, 3, 2) || '-' || substr(a.rtime, 5, 2)
         AND b.rtime = substr(a.rtime, 7, 2) || ':' || substr(a.rtime, 9, 2) || ':' || substr(a.rtime, 11, 2)) != 1;
-SELECT 'payments booked twice by resends: ' || (SELECT count(*) FROM booked WHERE kind = 'online') -
-    (SELECT count(*) FROM ack WHERE kind = 'online');
+SELECT 'payments booked twice by resends: ' || ((SELECT count(*) FROM booked WHERE kind = 'online') -
+    (SELECT count(*) FROM ack WHERE kind = 'online'));
 SELECT 'acknowledged: ' || count(*) FROM ack;
 SELECT 'booked: ' || count(*) FROM booked;
 SQL
