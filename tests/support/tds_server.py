@@ -648,15 +648,16 @@ class Server:
 
 
 def main():
-    parser = argparse.ArgumentParser(description="SQL Server stand-in (TDS 7.4, no encryption) for the tests")
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--port", type=int, required=True, help="TCP port, 0 for any free one")
-    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--host", default="127.0.0.1", help="address to listen on (127.0.0.1)")
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--database", required=True)
     parser.add_argument("--holders", required=True, help="CSV: hr_code,hr_name,dept_name,hr_phyid,balance_fen")
     parser.add_argument("--ledger", required=True, help="CSV of bookings: kind,card,machine,fen,date,time")
-    parser.add_argument("--fault", default="none")
+    parser.add_argument("--fault", default="none", help="none|late:MS|info|error-after-first-result|deadlock|"
+                        "drop-before|drop-after")
     parser.add_argument("--text", choices=["nvarchar", "varchar"], default="nvarchar",
                         help="type of the text columns (varchar: Chinese_PRC collation, GBK bytes)")
     parser.add_argument("--blocked", default="", help="card numbers that are blocked, comma-separated")
@@ -665,7 +666,11 @@ def main():
                     options.fault):
         parser.error("unknown --fault " + options.fault)
     try:
-        Server(options).serve()
+        server = Server(options)
+    except (OSError, ValueError, UnicodeError) as error:
+        parser.error("cannot read the holders or the ledger: %s" % error)
+    try:
+        server.serve()
     except KeyboardInterrupt:
         pass
 
