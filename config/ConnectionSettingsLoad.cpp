@@ -3,7 +3,18 @@
 #include "config/IniFile.h"
 #include "config/SettingsTexts.h"
 
+#include <charconv>
+
 namespace vorlanx::config {
+
+int readCommandTimeout(const std::filesystem::path& serviceDir) {
+    const std::string text = IniFile(configFilePath(serviceDir)).readValue("mssql", "timeout");
+    int seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || seconds < 1 || seconds > 3600)
+        return kDefaultCommandTimeoutSeconds;
+    return seconds;
+}
 
 void ConnectionSettingsLoad::applyConnectResult(bool ok) {
     connected = ok;

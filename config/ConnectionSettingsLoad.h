@@ -31,4 +31,10 @@ ConnectionSettingsLoad readDatabaseSettings(const std::filesystem::path& service
 // The whole start-up step: read, connect through connect when the file selects a database.
 ConnectionSettingsLoad loadDatabaseSettings(const std::filesystem::path& serviceDir, const ConnectFunction& connect);
 
+// Seconds a SQL Server command may run before it is cancelled and fails: key "timeout" of section
+// "mssql", read at each connect. The client's default of 30 when absent or not a whole number
+// from 1 to 3600.
+constexpr int kDefaultCommandTimeoutSeconds = 30;
+int readCommandTimeout(const std::filesystem::path& serviceDir);
+
 } // namespace vorlanx::config

@@ -6,6 +6,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
@@ -117,12 +118,21 @@ std::size_t terminatedLength(const DriverChar* text, std::size_t capacity) {
     return n;
 }
 
-// The one place where driver errors are translated: SQLSTATE, native code and message go to the
-// engineer's debug log, never to the operator. Returns true when a record says the link to the
-// server is gone (SQLSTATE class 08, or a command that timed out), which is what makes the next
-// job re-open the connection.
-bool reportDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, std::string_view where) {
+// What the driver reported for the last call on a handle.
+struct Diagnostics {
+    // A record says the link to the server is gone (SQLSTATE class 08, or a command that timed
+    // out), which is what makes the next job re-open the connection.
     bool linkLost = false;
+    // A record that is not a warning: SQL Server's INFO messages (PRINT, a changed database
+    // context) come as class 01, every error of the server as another class.
+    bool error = false;
+    std::string text;
+};
+
+// The one place where driver errors are translated: SQLSTATE, native code and message, for the
+// engineer's debug log, never for the operator.
+Diagnostics readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+    Diagnostics diagnostics;
     for (SQLSMALLINT record = 1;; ++record) {
         std::array<DriverChar, 6> state{};
         std::array<DriverChar, 1024> message{};
@@ -134,11 +144,22 @@ bool reportDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, std::string_vie
             break;
         const std::string sqlState = serviceText(state.data(), terminatedLength(state.data(), 5));
         const std::string text = serviceText(message.data(), terminatedLength(message.data(), message.size()));
-        link::debugLog(where, sqlState + " [" + std::to_string(native) + "] " + text);
+        if (!diagnostics.text.empty())
+            diagnostics.text += "; ";
+        diagnostics.text += sqlState + " [" + std::to_string(native) + "] " + text;
         if (sqlState.starts_with("08") || sqlState == "HYT00" || sqlState == "HYT01")
-            linkLost = true;
+            diagnostics.linkLost = true;
+        if (!sqlState.starts_with("01"))
+            diagnostics.error = true;
     }
-    return linkLost;
+    return diagnostics;
+}
+
+bool reportDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, std::string_view where) {
+    const Diagnostics diagnostics = readDiagnostics(handleType, handle);
+    if (!diagnostics.text.empty())
+        link::debugLog(where, diagnostics.text);
+    return diagnostics.linkLost;
 }
 
 std::string formatted(const char* format, double value) {
@@ -351,9 +372,29 @@ std::vector<Column> describeColumns(SQLHSTMT statement, SQLSMALLINT count) {
     return columns;
 }
 
+// The procedure a command calls, for the log: the command up to its first argument.
+std::string_view procedureOf(std::string_view command) {
+    return command.substr(0, std::min(command.find(" @"), command.size()));
+}
+
 } // namespace
 
-OdbcDatabase::OdbcDatabase(std::string driver) : m_driver(std::move(driver)) {
+bool OdbcDatabase::StepCheck::passed(short rc) {
+    if (m_failure)
+        return false;
+    if (rc == SQL_SUCCESS || rc == SQL_NO_DATA)
+        return true;
+    Diagnostics diagnostics = readDiagnostics(SQL_HANDLE_STMT, m_statement);
+    if (rc == SQL_SUCCESS_WITH_INFO && !diagnostics.error)
+        return true;
+    if (diagnostics.text.empty())
+        diagnostics.text = "the driver returned " + std::to_string(rc) + " without a message";
+    m_failure = Failure{diagnostics.linkLost, std::move(diagnostics.text)};
+    return false;
+}
+
+OdbcDatabase::OdbcDatabase(std::string driver, int commandTimeoutSeconds)
+    : m_driver(std::move(driver)), m_commandTimeoutSeconds(commandTimeoutSeconds) {
     SQLHENV environment = SQL_NULL_HENV;
     if (!succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment))) {
         link::debugLog("odbc", "no ODBC environment: the driver manager is missing or broken");
@@ -460,67 +501,61 @@ QueryResult OdbcDatabase::runQuery(std::string_view command) {
         return {};
     }
     SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
-                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(commandTimeoutSeconds)), 0);
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(m_commandTimeoutSeconds)), 0);
     auto text = driverText(command);
-    const SQLRETURN rc = execDirect(statement, text);
+    StepCheck check(statement);
     QueryResult result;
-    if (succeeded(rc) || rc == SQL_NO_DATA) {
-        result = readFirstResultSet(statement);
-    } else if (reportDiagnostics(SQL_HANDLE_STMT, statement, "odbc query")) {
-        m_gate.connectionLost();
+    if (check.passed(execDirect(statement, text)))
+        result = readFirstResultSet(statement, check);
+    if (check.failure()) {
+        // One line per failed call, whatever the server said in how many messages.
+        link::debugLog("odbc query", std::string(procedureOf(command)) + " failed: " + check.failure()->text);
+        if (check.failure()->linkLost)
+            m_gate.connectionLost();
+        result = QueryResult();
     }
     SQLFreeHandle(SQL_HANDLE_STMT, statement);
     return result;
 }
 
-QueryResult OdbcDatabase::readFirstResultSet(void* statement) {
+QueryResult OdbcDatabase::readFirstResultSet(void* statement, StepCheck& check) {
     // A procedure's row counts come before its rows unless it says SET NOCOUNT ON; they are not
     // the result set the job asked for.
     SQLSMALLINT count = 0;
     for (;;) {
-        if (!succeeded(SQLNumResultCols(statement, &count))) {
-            if (reportDiagnostics(SQL_HANDLE_STMT, statement, "odbc query"))
-                m_gate.connectionLost();
+        if (!check.passed(SQLNumResultCols(statement, &count)))
             return {};
-        }
         if (count > 0)
             break;
         const SQLRETURN more = SQLMoreResults(statement);
+        if (!check.passed(more))
+            return {};
         if (more == SQL_NO_DATA)
             return QueryResult({}, {});
-        if (!succeeded(more)) {
-            if (reportDiagnostics(SQL_HANDLE_STMT, statement, "odbc query"))
-                m_gate.connectionLost();
-            return {};
-        }
     }
 
     const std::vector<Column> columns = describeColumns(statement, count);
     std::vector<std::string> cells;
     for (;;) {
         const SQLRETURN fetched = SQLFetch(statement);
+        if (!check.passed(fetched))
+            return {};
         if (fetched == SQL_NO_DATA)
             break;
-        if (!succeeded(fetched)) {
-            if (reportDiagnostics(SQL_HANDLE_STMT, statement, "odbc fetch"))
-                m_gate.connectionLost();
-            return {};
-        }
         for (std::size_t i = 0; i < columns.size(); ++i)
             cells.push_back(ColumnReader(statement, columns[i], static_cast<SQLUSMALLINT>(i + 1)).text());
     }
 
     // SQL Server runs the rest of a procedure only as its results are consumed; reading them to the
-    // end lets a booking after the procedure's SELECT complete and commit.
+    // end lets a booking after the procedure's SELECT complete and commit. An error anywhere in the
+    // rest (the INSERT behind the SELECT failed, a deadlock) means the call did not do its work:
+    // rows read before it must not be taken for its answer.
     for (;;) {
         const SQLRETURN more = SQLMoreResults(statement);
+        if (!check.passed(more))
+            return {};
         if (more == SQL_NO_DATA)
             break;
-        if (!succeeded(more)) {
-            if (reportDiagnostics(SQL_HANDLE_STMT, statement, "odbc query"))
-                m_gate.connectionLost();
-            break;
-        }
     }
 
     std::vector<std::string> names;

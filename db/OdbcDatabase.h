@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,10 +19,10 @@ public:
     static constexpr int loginTimeoutSeconds = 5;
     // The command time-out the service always had from its database client; a server that stops
     // answering in the middle of a job must not hold the connection, and every other job, for good.
-    static constexpr int commandTimeoutSeconds = 30;
+    static constexpr int defaultCommandTimeoutSeconds = 30;
 
     // The driver name goes into the connection string; tests use another driver than "SQL Server".
-    explicit OdbcDatabase(std::string driver = "SQL Server");
+    explicit OdbcDatabase(std::string driver = "SQL Server", int commandTimeoutSeconds = defaultCommandTimeoutSeconds);
     ~OdbcDatabase() override;
     OdbcDatabase(const OdbcDatabase&) = delete;
     OdbcDatabase& operator=(const OdbcDatabase&) = delete;
@@ -36,12 +37,31 @@ public:
                                         std::string_view user, std::string_view password);
 
 private:
+    // Judges each driver call of one command. Errors reported at any point of the call fail it,
+    // also after its first result set; warnings and the server's INFO messages do not.
+    class StepCheck {
+    public:
+        struct Failure {
+            bool linkLost = false;
+            std::string text;
+        };
+        explicit StepCheck(void* statement) : m_statement(statement) {}
+        // The return code of a call on the statement; false once the command has failed.
+        bool passed(short rc);
+        const std::optional<Failure>& failure() const { return m_failure; }
+
+    private:
+        void* m_statement;
+        std::optional<Failure> m_failure;
+    };
+
     bool openLocked(const std::string& connection);
     void closeLocked();
-    QueryResult readFirstResultSet(void* statement);
+    QueryResult readFirstResultSet(void* statement, StepCheck& check);
 
     mutable std::mutex m_mutex;
     std::string m_driver;
+    int m_commandTimeoutSeconds;
     void* m_environment = nullptr;
     void* m_connection = nullptr;
     // Whether m_connection is open, readable while a query holds m_mutex (a status request must

@@ -1,5 +1,6 @@
 #include "db/ServiceDatabase.h"
 
+#include "config/ConnectionSettingsLoad.h"
 #include "db/DatabaseCall.h"
 #include "db/OdbcDatabase.h"
 #include "db/SqliteConnection.h"
@@ -34,7 +35,7 @@ bool ServiceDatabase::connectWith(const config::ConnectionSettings& settings) {
     bool ok = false;
     switch (settings.kind) {
     case config::DatabaseKind::SqlServer:
-        next = std::make_unique<OdbcDatabase>();
+        next = std::make_unique<OdbcDatabase>("SQL Server", config::readCommandTimeout(m_serviceDir));
         ok = next->connect(settings.server, settings.name, settings.user, settings.password);
         break;
     case config::DatabaseKind::Builtin: {

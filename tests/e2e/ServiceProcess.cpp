@@ -37,6 +37,10 @@ ServiceProcess::~ServiceProcess() {
 }
 
 bool ServiceProcess::start() {
+    return spawn() && answers();
+}
+
+bool ServiceProcess::spawn() {
     const std::string log = (m_dir / "log.txt").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -54,7 +58,7 @@ bool ServiceProcess::start() {
         m_pid = -1;
         return false;
     }
-    return answers();
+    return true;
 }
 
 bool ServiceProcess::answers() const {

@@ -27,6 +27,8 @@ public:
     // SIGTERM without waiting; exited() then gives the exit code once the process has ended.
     void terminate() const;
     std::optional<int> exited(std::chrono::milliseconds limit);
+    // Starts the service without waiting for it.
+    bool spawn();
     // SIGTERM and wait: the pool finishes the jobs in hand. The exit code, or -1.
     int stop();
     std::uint16_t port() const { return m_port; }
