@@ -20,10 +20,10 @@ namespace {
 // built-in database waits for the batch under way and then for its own, each up to SQLite's busy
 // wait on a lock another program holds. A call to SQL Server may first log in again after a lost
 // connection, then run under its command time-out.
-std::chrono::steady_clock::duration callTimeout(config::DatabaseKind kind) {
+std::chrono::steady_clock::duration callTimeout(config::DatabaseKind kind, int commandTimeoutSeconds) {
     if (kind == config::DatabaseKind::Builtin)
         return 2 * std::chrono::milliseconds(SqliteConnection::kBusyTimeoutMs) + std::chrono::seconds(2);
-    return std::chrono::seconds(OdbcDatabase::loginTimeoutSeconds + OdbcDatabase::commandTimeoutSeconds);
+    return std::chrono::seconds(OdbcDatabase::loginTimeoutSeconds + commandTimeoutSeconds);
 }
 
 } // namespace
@@ -33,9 +33,11 @@ ServiceDatabase::ServiceDatabase(std::filesystem::path serviceDir) : m_serviceDi
 bool ServiceDatabase::connectWith(const config::ConnectionSettings& settings) {
     std::unique_ptr<Database> next;
     bool ok = false;
+    int commandTimeout = OdbcDatabase::defaultCommandTimeoutSeconds;
     switch (settings.kind) {
     case config::DatabaseKind::SqlServer:
-        next = std::make_unique<OdbcDatabase>("SQL Server", config::readCommandTimeout(m_serviceDir));
+        commandTimeout = config::readCommandTimeout(m_serviceDir);
+        next = std::make_unique<OdbcDatabase>("SQL Server", commandTimeout);
         ok = next->connect(settings.server, settings.name, settings.user, settings.password);
         break;
     case config::DatabaseKind::Builtin: {
@@ -57,6 +59,7 @@ bool ServiceDatabase::connectWith(const config::ConnectionSettings& settings) {
         std::lock_guard lock(m_mutex);
         replaced = std::exchange(m_active, ok ? std::shared_ptr<Database>(std::move(next)) : nullptr);
         m_kind = ok ? settings.kind : config::DatabaseKind::None;
+        m_callTimeout = callTimeout(m_kind, commandTimeout);
         m_lastSettings = settings;
     }
     return ok;
@@ -97,10 +100,16 @@ std::optional<config::ConnectionSettings> ServiceDatabase::lastSettings() const 
 }
 
 QueryResult ServiceDatabase::runQuery(std::string_view command) {
-    const auto db = active();
+    std::shared_ptr<Database> db;
+    std::chrono::steady_clock::duration timeout;
+    {
+        std::lock_guard lock(m_mutex);
+        db = m_active;
+        timeout = m_callTimeout;
+    }
     if (!db)
         return {};
-    const DatabaseCall call(callTimeout(kind()));
+    const DatabaseCall call(timeout);
     return db->runQuery(command);
 }
 

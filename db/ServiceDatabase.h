@@ -5,6 +5,7 @@
 #include "db/BatchStats.h"
 #include "db/Database.h"
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -49,6 +50,8 @@ private:
     mutable std::mutex m_mutex;
     std::shared_ptr<Database> m_active;
     config::DatabaseKind m_kind = config::DatabaseKind::None;
+    // How long a call may run before the watchdog counts it as hung (the connection's own time-outs).
+    std::chrono::steady_clock::duration m_callTimeout{};
     std::optional<config::ConnectionSettings> m_lastSettings;
     std::shared_ptr<BatchCounter> m_batches = std::make_shared<BatchCounter>();
 };
