@@ -1,8 +1,8 @@
 #include "config/IniFile.h"
 
+#include "config/IniText.h"
 #include "link/DebugLog.h"
 #include "link/Gbk.h"
-#include "config/IniText.h"
 
 #include <fstream>
 #include <iterator>
@@ -76,13 +76,17 @@ bool IniFile::exists() const {
 }
 
 std::string IniFile::readValue(std::string_view section, std::string_view key) const {
+    return readValueIfReadable(section, key).value_or(std::string());
+}
+
+std::optional<std::string> IniFile::readValueIfReadable(std::string_view section, std::string_view key) const {
     std::optional<std::string> bytes;
     {
         std::lock_guard lock(fileMutex());
         bytes = readBytes(m_path);
     }
     if (!bytes)
-        return {};
+        return std::nullopt;
     return link::fromGbk(readIniValue(*bytes, link::toGbk(section), link::toGbk(key)));
 }
 

@@ -25,8 +25,11 @@ std::string ReloadResult::summary() const {
         text += "; personnel list not reloaded";
     if (!finished)
         text += "; still under way after the time limit";
+    if (allowListKept)
+        text += "; conf.ini cannot be read, the senders served stay as they were";
     if (badAllowItem)
-        text += "; [terminals] allow: \"" + *badAllowItem + "\" is no IPv4 address or range, the senders served stay as they were";
+        text += "; [terminals] allow: \"" + *badAllowItem +
+                "\" is no IPv4 address or range, the senders served stay as they were";
     return text;
 }
 

@@ -26,6 +26,8 @@ struct ReloadResult {
     bool finished = true;
     // A bad item of the allow-list ([terminals] allow); the senders served until then still are.
     std::optional<std::string> badAllowItem;
+    // conf.ini could not be read: the allow-list in force stays, since no file means no new list.
+    bool allowListKept = false;
 
     // One line, e.g. "conf.ini read; database reconnected, connected; personnel list 50 rows".
     std::string summary() const;

@@ -4,6 +4,7 @@
 #include "admin/CommandRunner.h"
 #include "config/ConnectionSettingsLoad.h"
 #include "db/ServiceDatabase.h"
+#include "link/AddressFilter.h"
 #include "link/FrameDispatcher.h"
 #include "link/OnlineTerminals.h"
 #include "link/ResultBox.h"
@@ -26,6 +27,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace vorlanx::service {
@@ -115,7 +117,7 @@ public:
 
     // What `vorlanxctl status` shows.
     struct Status {
-        std::uint16_t port = 0; // 0 while not listening
+        std::uint16_t port = 0;   // 0 while not listening
         std::string databaseKind; // "none", "sqlserver" or "builtin"
         bool databaseConnected = false;
         std::size_t personnelRows = 0;
@@ -136,10 +138,14 @@ public:
     txn::PersonnelSource& personnel() { return m_personnel; }
 
 private:
+    std::optional<std::string>
+    applyAllowList(const std::variant<link::AddressFilter, link::AddressFilter::BadItem>& loaded, bool keepOnError);
+
     // The download's reports, on the runner's worker: into the result box and on to the listener.
     class DownloadReports final : public admin::DownloadView {
     public:
-        DownloadReports(link::ResultBox& results, ServiceListener& listener) : m_results(results), m_listener(listener) {}
+        DownloadReports(link::ResultBox& results, ServiceListener& listener)
+            : m_results(results), m_listener(listener) {}
         void downloadCaption(const std::string& caption) override { m_listener.captionChanged(caption); }
         void downloadResultsCleared() override;
         void downloadTarget(const admin::Destination& target) override;
