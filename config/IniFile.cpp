@@ -1,8 +1,8 @@
 #include "config/IniFile.h"
 
-#include "config/IniText.h"
 #include "link/DebugLog.h"
 #include "link/Gbk.h"
+#include "config/IniText.h"
 
 #include <fstream>
 #include <iterator>

@@ -28,8 +28,7 @@ std::string ReloadResult::summary() const {
     if (allowListKept)
         text += "; conf.ini cannot be read, the senders served stay as they were";
     if (badAllowItem)
-        text += "; [terminals] allow: \"" + *badAllowItem +
-                "\" is no IPv4 address or range, the senders served stay as they were";
+        text += "; [terminals] allow: \"" + *badAllowItem + "\" is no IPv4 address or range, the senders served stay as they were";
     return text;
 }
 

@@ -19,10 +19,12 @@ constexpr std::size_t kDatabaseJobQueue = 16;
 } // namespace
 
 VorlanxService::VorlanxService(Options options)
-    : m_dir(std::move(options.dir)), m_restart(std::move(options.restart)), m_database(m_dir), m_personnelRows(m_hub),
-      m_personnel(m_database, m_personnelRows), m_transactions(m_database, m_endpoint, m_clock, m_results, m_hub),
-      m_pool(m_transactions), m_dispatcher(m_endpoint, m_terminals, m_results, m_hub, &m_pool),
-      m_downloadReports(m_results, m_hub), m_runner(m_endpoint), m_databaseWorker(1, kDatabaseJobQueue) {
+    : m_dir(std::move(options.dir)), m_restart(std::move(options.restart)), m_database(m_dir),
+      m_personnelRows(m_hub), m_personnel(m_database, m_personnelRows),
+      m_transactions(m_database, m_endpoint, m_clock, m_results, m_hub), m_pool(m_transactions),
+      m_dispatcher(m_endpoint, m_terminals, m_results, m_hub, &m_pool), m_downloadReports(m_results, m_hub),
+      m_runner(m_endpoint),
+      m_databaseWorker(1, kDatabaseJobQueue) {
     if (!m_restart)
         m_restart = [] { return restartSelf(config::kSaveRestartDelay); };
     m_dispatcher.setTerminalHealth(&m_health);
@@ -74,9 +76,7 @@ VorlanxService::~VorlanxService() {
     m_endpoint.close();
 }
 
-void VorlanxService::setListener(ServiceListener* listener) {
-    m_hub.attach(listener);
-}
+void VorlanxService::setListener(ServiceListener* listener) { m_hub.attach(listener); }
 
 void VorlanxService::databaseJob(std::function<void()> job) {
     {
@@ -136,9 +136,7 @@ std::optional<std::string> VorlanxService::saveDatabaseSettings(const config::Co
     return std::nullopt;
 }
 
-bool VorlanxService::restart() {
-    return m_restart();
-}
+bool VorlanxService::restart() { return m_restart(); }
 
 ReloadResult VorlanxService::reload(std::chrono::milliseconds limit) {
     ReloadResult result;
@@ -209,13 +207,9 @@ std::string VorlanxService::stopListening() {
     return "端口已关闭";
 }
 
-bool VorlanxService::listening() const {
-    return m_endpoint.isOpen();
-}
+bool VorlanxService::listening() const { return m_endpoint.isOpen(); }
 
-void VorlanxService::clearOnlineTerminals() {
-    m_terminals.clear();
-}
+void VorlanxService::clearOnlineTerminals() { m_terminals.clear(); }
 
 void VorlanxService::loadPersonnelList(std::string machineText) {
     m_personnel.loadPersonnelList(std::move(machineText));
@@ -225,9 +219,7 @@ void VorlanxService::refreshPersonnelList(std::string machineText) {
     m_personnel.refreshPersonnelList(std::move(machineText));
 }
 
-std::vector<txn::PersonnelRow> VorlanxService::personnelRows() const {
-    return m_personnelRows.rows();
-}
+std::vector<txn::PersonnelRow> VorlanxService::personnelRows() const { return m_personnelRows.rows(); }
 
 admin::PreparedCommand VorlanxService::runCommand(const admin::CommandRequest& request,
                                                   const std::function<void(const admin::PreparedCommand&)>& show) {
@@ -242,16 +234,17 @@ admin::PreparedCommand VorlanxService::runCommand(const admin::CommandRequest& r
         const auto mode = *prepared.download;
         const bool started = m_runner.startJob(
             [this, mode, targets = prepared.downloadTargets](admin::CommandRunner::Context& context) {
-                admin::runWhitelistDownload(
-                    context, mode, targets, [this] { return personnelCards(); }, m_downloadReports);
+                admin::runWhitelistDownload(context, mode, targets, [this] { return personnelCards(); },
+                                            m_downloadReports);
             },
             [this](bool completed) { m_hub.commandFinished(completed, std::nullopt); });
         return started ? prepared : admin::PreparedCommand{};
     }
     if (!prepared.plan)
         return prepared;
-    const bool started = m_runner.start(
-        *prepared.plan, [this, prepared, request](bool completed) { finishCommand(prepared, request, completed); });
+    const bool started = m_runner.start(*prepared.plan, [this, prepared, request](bool completed) {
+        finishCommand(prepared, request, completed);
+    });
     if (!started)
         return {};
     return prepared;
@@ -275,17 +268,11 @@ void VorlanxService::finishCommand(const admin::PreparedCommand& prepared, const
     m_hub.commandFinished(completed, completed ? prepared.statusAfter : std::nullopt);
 }
 
-bool VorlanxService::commandRunning() const {
-    return m_runner.busy();
-}
+bool VorlanxService::commandRunning() const { return m_runner.busy(); }
 
-bool VorlanxService::parallelDownload() const {
-    return config::loadParallelDownload(m_dir);
-}
+bool VorlanxService::parallelDownload() const { return config::loadParallelDownload(m_dir); }
 
-bool VorlanxService::setParallelDownload(bool parallel) {
-    return config::saveParallelDownload(m_dir, parallel);
-}
+bool VorlanxService::setParallelDownload(bool parallel) { return config::saveParallelDownload(m_dir, parallel); }
 
 std::vector<std::string> VorlanxService::personnelCards() const {
     std::vector<std::string> cards;
@@ -308,8 +295,6 @@ void VorlanxService::DownloadReports::downloadResultLine(const std::string& line
     m_listener.resultAppended(line, std::nullopt);
 }
 
-bool VorlanxService::waitCommandIdle(std::chrono::milliseconds limit) const {
-    return m_runner.waitIdle(limit);
-}
+bool VorlanxService::waitCommandIdle(std::chrono::milliseconds limit) const { return m_runner.waitIdle(limit); }
 
 } // namespace vorlanx::service

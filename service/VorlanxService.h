@@ -3,8 +3,8 @@
 #include "admin/CommandRequest.h"
 #include "admin/CommandRunner.h"
 #include "config/ConnectionSettingsLoad.h"
-#include "db/ServiceDatabase.h"
 #include "link/AddressFilter.h"
+#include "db/ServiceDatabase.h"
 #include "link/FrameDispatcher.h"
 #include "link/OnlineTerminals.h"
 #include "link/ResultBox.h"
@@ -117,7 +117,7 @@ public:
 
     // What `vorlanxctl status` shows.
     struct Status {
-        std::uint16_t port = 0;   // 0 while not listening
+        std::uint16_t port = 0; // 0 while not listening
         std::string databaseKind; // "none", "sqlserver" or "builtin"
         bool databaseConnected = false;
         std::size_t personnelRows = 0;
@@ -144,8 +144,7 @@ private:
     // The download's reports, on the runner's worker: into the result box and on to the listener.
     class DownloadReports final : public admin::DownloadView {
     public:
-        DownloadReports(link::ResultBox& results, ServiceListener& listener)
-            : m_results(results), m_listener(listener) {}
+        DownloadReports(link::ResultBox& results, ServiceListener& listener) : m_results(results), m_listener(listener) {}
         void downloadCaption(const std::string& caption) override { m_listener.captionChanged(caption); }
         void downloadResultsCleared() override;
         void downloadTarget(const admin::Destination& target) override;
