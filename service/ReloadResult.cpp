@@ -19,7 +19,9 @@ std::string ReloadResult::summary() const {
         break;
     }
     text += connected ? ", connected" : ", not connected";
-    if (personnelRows)
+    if (personnelRows && personnelLoadFailed)
+        text += "; personnel list failed to load, the " + std::to_string(*personnelRows) + " rows before kept";
+    else if (personnelRows)
         text += "; personnel list " + std::to_string(*personnelRows) + " rows";
     else
         text += "; personnel list not reloaded";

@@ -22,6 +22,8 @@ struct ReloadResult {
     bool connected = false;
     // Rows of the personnel list loaded anew; nullopt when there was no database to load from.
     std::optional<std::size_t> personnelRows;
+    // The load failed: personnelRows counts the list loaded before, which stays in force.
+    bool personnelLoadFailed = false;
     // False when the connect or the load outlasted the reload's time limit and still runs.
     bool finished = true;
     // A bad item of the allow-list ([terminals] allow); the senders served until then still are.

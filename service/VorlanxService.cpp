@@ -178,6 +178,7 @@ ReloadResult VorlanxService::reload(std::chrono::milliseconds limit) {
         m_personnel.loadPersonnelList("");
         result.finished = m_personnel.waitIdle(left());
         result.personnelRows = m_personnelRows.size();
+        result.personnelLoadFailed = result.finished && m_personnelRows.lastLoadFailed();
     }
     return result;
 }
