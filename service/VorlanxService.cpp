@@ -296,6 +296,13 @@ void VorlanxService::DownloadReports::downloadResultLine(const std::string& line
     m_listener.resultAppended(line, std::nullopt);
 }
 
+bool VorlanxService::cancelCommand() {
+    if (!m_runner.busy())
+        return false;
+    m_runner.stop();
+    return true;
+}
+
 bool VorlanxService::waitCommandIdle(std::chrono::milliseconds limit) const { return m_runner.waitIdle(limit); }
 
 } // namespace vorlanx::service

@@ -114,6 +114,9 @@ public:
     bool parallelDownload() const;
     bool setParallelDownload(bool parallel);
     bool waitCommandIdle(std::chrono::milliseconds limit) const;
+    // Ends the running administration command after its current frame, as "停止" does, but keeps
+    // the port open. False when no command runs.
+    bool cancelCommand();
 
     // What `vorlanxctl status` shows.
     struct Status {

@@ -41,9 +41,11 @@ const char* const kUsage = R"(usage: vorlanxctl [--dir DIR] [--json] COMMAND
   whitelist count|delete          TARGETS
   whitelist download [--parallel] TARGETS
   reload-personnel [--machine N]
+  cancel                          end the running command after its current frame
 
 TARGETS: --to IP:PORT:MACHINE (again for more), --terminals FILE (CSV: IP,port,machine)
-         or --heard (every terminal heard so far); --wait S waits S s for answers (2).
+         or --heard (every terminal heard so far with a correct frame); --wait S waits S s
+         for answers (2).
 DIR: the service directory (default: beside a vorlanxd next to this program when it holds
      conf.ini, else /var/lib/vorlanx).
 Exit: 0 every target answered, 3 some did not, 2 bad usage or refused input, 1 vorlanxd not
@@ -208,9 +210,14 @@ void printHuman(const json& event, const std::vector<std::string>& words, bool t
                             t["offlineRecords"].get<unsigned long long>(), t["lastAnswer"].get<std::string>().c_str(),
                             t["silent"].get<bool>() ? "  (silent)" : "");
             }
+        } else if (!words.empty() && words.front() == "cancel") {
+            std::cout << (event.value("cancelled", false) ? "cancelled the running command" : "no command was running")
+                      << '\n';
         } else if (event.contains("personnelRows") && !words.empty() && words.front() == "reload-personnel") {
             std::cout << "personnel rows: " << event["personnelRows"] << '\n';
         } else if (event.contains("answered")) {
+            if (event.value("cancelled", false))
+                std::cout << "cancelled\n";
             if (event.contains("acknowledged"))
                 for (const auto& [target, count] : event["acknowledged"].items())
                     std::cout << target << ": " << count << " of " << event["framesPerTerminal"]
