@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,8 @@ public:
     bool exists() const;
 
     std::string readValue(std::string_view section, std::string_view key) const;
+    // The same, but nullopt when the file is missing or cannot be read, where readValue gives "".
+    std::optional<std::string> readValueIfReadable(std::string_view section, std::string_view key) const;
 
     // Creates the file and the section when needed. False when the file cannot be written, or
     // when a name or the value holds a line break or another character that would change the

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "db/BuiltinSchema.h"
+#include "db/PrivateFile.h"
 
 namespace vorlanx::db {
 
@@ -136,6 +137,11 @@ BackupOutcome DatabaseBackup::backup(const std::string& source, const std::strin
     removeCopy(part);
     {
         Handle from = openFile(source, SQLITE_OPEN_READWRITE, outcome.error);
+        // SQLite keeps the mode of a file it finds, and gives its journal the same.
+        if (from && !createPrivateFile(part)) {
+            outcome.error = "cannot write " + part;
+            return outcome;
+        }
         Handle to = from ? openFile(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, outcome.error) : nullptr;
         if (!from || !to) {
             removeCopy(part);

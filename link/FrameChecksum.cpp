@@ -1,6 +1,9 @@
 #include "link/FrameChecksum.h"
 
+#include "link/FrameLayout.h"
 #include "link/HexText.h"
+
+#include <cctype>
 
 namespace vorlanx::link {
 
@@ -20,6 +23,22 @@ std::string frameChecksum(std::string_view hexText) {
     const std::uint16_t crc = crc16Modbus(bytes);
     // The terminals read the checksum as Modbus devices do: low byte first on the wire.
     return byteToHex(crc & 0xFFU) + byteToHex(crc >> 8);
+}
+
+bool checksumMatches(std::string_view frameText) {
+    using namespace frame;
+    if (frameText.size() < kHeader.size() + kMachineDigits + kLengthDigits + 2 + kChecksumDigits ||
+        !frameText.starts_with(kHeader))
+        return false;
+    const std::string_view body = frameText.substr(kHeader.size(), frameText.size() - kHeader.size() - kChecksumDigits);
+    const std::string_view sent = frameText.substr(frameText.size() - kChecksumDigits);
+    const std::string expected = frameChecksum(body);
+    if (sent.size() != expected.size())
+        return false;
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(sent[i])) != expected[i])
+            return false;
+    return true;
 }
 
 } // namespace vorlanx::link

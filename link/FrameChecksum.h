@@ -14,4 +14,7 @@ std::uint16_t crc16Modbus(std::span<const std::uint8_t> bytes);
 // length, command, parameters). A single digit left over at the end is ignored.
 std::string frameChecksum(std::string_view hexText);
 
+// A whole frame's text ("FE01" ... checksum) ends in the checksum of what lies between.
+bool checksumMatches(std::string_view frameText);
+
 } // namespace vorlanx::link

@@ -2,6 +2,7 @@
 
 #include "link/ClockTexts.h"
 #include "link/FrameBuilders.h"
+#include "link/FrameChecksum.h"
 #include "link/FrameLayout.h"
 #include "link/FrameReader.h"
 #include "link/HexText.h"
@@ -71,6 +72,8 @@ void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t
                              : command == frame::kOfflineRecord && kind == frame::kKindPayment   ? Kind::OfflineRecord
                                                                                                  : Kind::Other;
         health->heard(address, port, machine, counted, std::time(nullptr));
+        if (checksumMatches(frame.text()))
+            health->checksumMatched(address);
     }
 
     updateTerminalList(address, portText, machine);

@@ -54,6 +54,13 @@ void TerminalHealth::refused() {
     ++m_totals.refused;
 }
 
+void TerminalHealth::checksumMatched(const std::string& address) {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_terminals.find(address);
+    if (found != m_terminals.end())
+        ++found->second.checkedFrames;
+}
+
 std::vector<TerminalHealth::Terminal> TerminalHealth::terminals() const {
     std::lock_guard lock(m_mutex);
     std::vector<std::pair<std::uint64_t, const Terminal*>> ordered;

@@ -28,6 +28,7 @@ public:
         std::uint64_t queries = 0;
         std::uint64_t payments = 0;
         std::uint64_t offlineRecords = 0;
+        std::uint64_t checkedFrames = 0; // frames whose checksum was right: a terminal, not noise
         std::string lastAnswer; // the result-box line, without its line end
     };
 
@@ -48,6 +49,8 @@ public:
                std::time_t now);
     void answered(const std::string& address, const std::string& line);
     void refused();
+    // The last frame heard from address had a correct checksum.
+    void checksumMatched(const std::string& address);
 
     std::vector<Terminal> terminals() const; // in the order first heard
     std::optional<Terminal> terminal(const std::string& address) const;

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -18,8 +19,8 @@ namespace vorlanx::service {
 
 namespace {
 
-// A client that has said nothing by then is dropped; one that reads nothing for as long stops
-// getting answers.
+// A client that has not delivered its whole request by then is dropped, however it trickles;
+// one that reads nothing for as long stops getting answers.
 constexpr int kIdleSeconds = 10;
 
 std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
@@ -159,12 +160,24 @@ void ControlServer::serve(Connection& connection, std::stop_token stop) {
     std::string request;
     char buffer[4096];
     bool complete = false;
+    bool late = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kIdleSeconds);
     while (!complete && request.size() <= kMaxRequest && !stop.stop_requested()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        pollfd readable{connection.socket, POLLIN, 0};
+        const int ready = left > 0 ? ::poll(&readable, 1, static_cast<int>(left)) : 0;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0)
+            late = true;
+        if (ready <= 0)
+            break;
         const ssize_t n = ::recv(connection.socket, buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            break; // closed, or silent for too long
+            break; // closed
         request.append(buffer, static_cast<std::size_t>(n));
         const std::size_t end = request.find('\n');
         if (end != std::string::npos) {
@@ -174,13 +187,22 @@ void ControlServer::serve(Connection& connection, std::stop_token stop) {
     }
     if (request.size() > kMaxRequest) {
         sendAll(connection.socket, refusal("request over " + std::to_string(kMaxRequest) + " bytes"));
+    } else if (late) {
+        sendAll(connection.socket,
+                refusal("no whole request within " + std::to_string(kIdleSeconds) + " s of connecting"));
     } else if (complete) {
         if (!request.empty() && request.back() == '\r')
             request.pop_back();
         if (m_log)
             m_log("[控制]" + request);
+        // Closed, not only shut for writing: a client may half-close once its request is sent.
+        const auto hungUp = [&connection] {
+            pollfd watched{connection.socket, 0, 0};
+            return ::poll(&watched, 1, 0) > 0 && (watched.revents & (POLLHUP | POLLERR)) != 0;
+        };
         ControlSession session(
-            m_service, [&connection](const std::string& line) { sendAll(connection.socket, line + "\n"); }, stop);
+            m_service, [&connection](const std::string& line) { sendAll(connection.socket, line + "\n"); }, stop,
+            hungUp);
         session.run(request);
     }
     ::shutdown(connection.socket, SHUT_RDWR);

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <set>
@@ -98,8 +99,9 @@ std::string senderOf(const std::string& line) {
 
 } // namespace
 
-ControlSession::ControlSession(VorlanxService& service, Emit emit, std::stop_token stop)
-    : m_service(service), m_emit(std::move(emit)), m_stop(std::move(stop)) {}
+ControlSession::ControlSession(VorlanxService& service, Emit emit, std::stop_token stop,
+                               std::function<bool()> clientGone)
+    : m_service(service), m_emit(std::move(emit)), m_stop(std::move(stop)), m_clientGone(std::move(clientGone)) {}
 
 std::optional<std::vector<std::string>> ControlSession::parseRequest(const std::string& line) {
     const json request = json::parse(line, nullptr, false);
@@ -143,6 +145,8 @@ int ControlSession::dispatch(const std::vector<std::string>& words) {
         return terminals(words);
     if (command == "reload-personnel")
         return reloadPersonnel(words);
+    if (command == "cancel")
+        return cancel(words);
     if (command == "clock" || command == "periods" || command == "amounts" || command == "mode" ||
         command == "title" || command == "list" || command == "whitelist")
         return administer(words);
@@ -211,6 +215,12 @@ int ControlSession::reloadPersonnel(const std::vector<std::string>& words) {
     if (!m_service.personnel().waitIdle(5min))
         return finish(kSomeSilent, "personnelRows", std::to_string(m_service.personnelRows().size()));
     return finish(kAllAnswered, "personnelRows", std::to_string(m_service.personnelRows().size()));
+}
+
+int ControlSession::cancel(const std::vector<std::string>& words) {
+    if (words.size() != 1)
+        return refuse("cancel takes no words");
+    return finish(kAllAnswered, "cancelled", m_service.cancelCommand() ? "true" : "false");
 }
 
 int ControlSession::administer(const std::vector<std::string>& words) {
@@ -308,8 +318,10 @@ int ControlSession::administer(const std::vector<std::string>& words) {
             {to.substr(0, first), to.substr(first + 1, second - first - 1), to.substr(second + 1)});
     }
     if (w.has("--heard")) {
+        // A sender of nothing but noise is listed by "terminals" but is no terminal to administer.
         for (const auto& t : m_service.heardTerminals())
-            request.terminalList.push_back({t.address, std::to_string(t.port), t.machine});
+            if (t.checkedFrames > 0)
+                request.terminalList.push_back({t.address, std::to_string(t.port), t.machine});
         if (request.terminalList.empty())
             return refuse("--heard: no terminal has been heard since vorlanxd started");
     }
@@ -369,7 +381,15 @@ int ControlSession::follow(const admin::CommandRequest& request, std::chrono::mi
         return true;
     };
     auto until = std::chrono::steady_clock::time_point::max();
+    bool cancelled = false;
     while (!finished || std::chrono::steady_clock::now() < until) {
+        // A client that hung up cancels its command, as "vorlanxctl cancel" would; then nobody
+        // is left to tell.
+        if (m_clientGone && m_clientGone()) {
+            if (!finished && !finishedQueued())
+                m_service.cancelCommand();
+            return kUnreachable;
+        }
         if (finished && !download && everyoneAnswered())
             break;
         if (finished && download && framesSent == totalFrames) {
@@ -379,7 +399,7 @@ int ControlSession::follow(const admin::CommandRequest& request, std::chrono::mi
             if (allAcknowledged)
                 break;
         }
-        const auto event = nextEvent(finished ? until : std::chrono::steady_clock::now() + 500ms);
+        const auto event = nextEvent(std::min(until, std::chrono::steady_clock::now() + 500ms));
         if (m_stop.stop_requested())
             break;
         if (!event)
@@ -406,6 +426,8 @@ int ControlSession::follow(const admin::CommandRequest& request, std::chrono::mi
         case Event::Kind::Finished:
             finished = true;
             completed = event->text == "completed";
+            // Stopped with the port still open: "vorlanxctl cancel", not "停止" or a shutdown.
+            cancelled = !completed && m_service.listening();
             until = std::chrono::steady_clock::now() + wait;
             break;
         }
@@ -422,6 +444,8 @@ int ControlSession::follow(const admin::CommandRequest& request, std::chrono::mi
                  {"answered", answered},
                  {"targets", answers.size()},
                  {"completed", completed}};
+    if (cancelled)
+        done["cancelled"] = true;
     if (download) {
         done["framesSent"] = framesSent;
         done["framesPerTerminal"] = framesPerTerminal;
@@ -438,6 +462,12 @@ std::optional<ControlSession::Event> ControlSession::nextEvent(std::chrono::stea
     Event event = std::move(m_events.front());
     m_events.pop_front();
     return event;
+}
+
+bool ControlSession::finishedQueued() {
+    std::lock_guard lock(m_mutex);
+    return std::any_of(m_events.begin(), m_events.end(),
+                       [](const Event& event) { return event.kind == Event::Kind::Finished; });
 }
 
 void ControlSession::resultAppended(const std::string& text, std::optional<std::size_t>) {

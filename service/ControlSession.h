@@ -32,7 +32,8 @@ public:
     static constexpr int kBadRequest = 2;
     static constexpr int kSomeSilent = 3;
 
-    ControlSession(VorlanxService& service, Emit emit, std::stop_token stop);
+    // clientGone tells whether the client has hung up; a command it started is then cancelled.
+    ControlSession(VorlanxService& service, Emit emit, std::stop_token stop, std::function<bool()> clientGone = {});
 
     // Runs the request to its end; returns the exit status it reported.
     int run(const std::string& requestLine);
@@ -54,16 +55,19 @@ private:
     int status();
     int terminals(const std::vector<std::string>& words);
     int reloadPersonnel(const std::vector<std::string>& words);
+    int cancel(const std::vector<std::string>& words);
     int administer(const std::vector<std::string>& words);
     int finish(int exitStatus, const std::string& field, const std::string& jsonValue);
     int refuse(const std::string& message);
     // Runs the command and follows it: answers, progress, then the wait for late answers.
     int follow(const admin::CommandRequest& request, std::chrono::milliseconds wait);
     std::optional<Event> nextEvent(std::chrono::steady_clock::time_point until);
+    bool finishedQueued();
 
     VorlanxService& m_service;
     Emit m_emit;
     std::stop_token m_stop;
+    std::function<bool()> m_clientGone;
     std::mutex m_mutex;
     std::condition_variable_any m_ready;
     std::deque<Event> m_events;

@@ -26,6 +26,7 @@ public:
     void personnelListCleared() override;
     void personnelRowAdded(const txn::PersonnelRow& row, const std::string& countText) override;
     void personnelListLoaded(std::size_t count, const std::string& operationText) override;
+    void personnelListLoadFailed(const std::string& operationText) override;
     void statusChanged(const std::string& text) override;
     void operationChanged(const std::string& text) override;
     void startupConnectFinished(bool connected, const std::optional<std::string>& statusText) override;

@@ -19,12 +19,16 @@ std::string ReloadResult::summary() const {
         break;
     }
     text += connected ? ", connected" : ", not connected";
-    if (personnelRows)
+    if (personnelRows && personnelLoadFailed)
+        text += "; personnel list failed to load, the " + std::to_string(*personnelRows) + " rows before kept";
+    else if (personnelRows)
         text += "; personnel list " + std::to_string(*personnelRows) + " rows";
     else
         text += "; personnel list not reloaded";
     if (!finished)
         text += "; still under way after the time limit";
+    if (allowListKept)
+        text += "; conf.ini cannot be read, the senders served stay as they were";
     if (badAllowItem)
         text += "; [terminals] allow: \"" + *badAllowItem + "\" is no IPv4 address or range, the senders served stay as they were";
     return text;

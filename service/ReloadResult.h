@@ -22,10 +22,14 @@ struct ReloadResult {
     bool connected = false;
     // Rows of the personnel list loaded anew; nullopt when there was no database to load from.
     std::optional<std::size_t> personnelRows;
+    // The load failed: personnelRows counts the list loaded before, which stays in force.
+    bool personnelLoadFailed = false;
     // False when the connect or the load outlasted the reload's time limit and still runs.
     bool finished = true;
     // A bad item of the allow-list ([terminals] allow); the senders served until then still are.
     std::optional<std::string> badAllowItem;
+    // conf.ini could not be read: the allow-list in force stays, since no file means no new list.
+    bool allowListKept = false;
 
     // One line, e.g. "conf.ini read; database reconnected, connected; personnel list 50 rows".
     std::string summary() const;

@@ -33,8 +33,13 @@ VorlanxService::VorlanxService(Options options)
 }
 
 std::optional<std::string> VorlanxService::applyAllowList(bool keepOnError) {
-    auto loaded = config::loadAllowList(m_dir);
-    if (auto* bad = std::get_if<link::AddressFilter::BadItem>(&loaded)) {
+    return applyAllowList(config::loadAllowList(m_dir), keepOnError);
+}
+
+std::optional<std::string>
+VorlanxService::applyAllowList(const std::variant<link::AddressFilter, link::AddressFilter::BadItem>& loaded,
+                               bool keepOnError) {
+    if (const auto* bad = std::get_if<link::AddressFilter::BadItem>(&loaded)) {
         if (!keepOnError)
             m_dispatcher.setAddressFilter(nullptr);
         return bad->item;
@@ -157,7 +162,10 @@ ReloadResult VorlanxService::reload(std::chrono::milliseconds limit) {
     };
 
     // conf.ini: the senders served, then the database.
-    result.badAllowItem = applyAllowList(true);
+    if (const auto loaded = config::readAllowList(m_dir))
+        result.badAllowItem = applyAllowList(*loaded, true);
+    else
+        result.allowListKept = true;
     const config::ConnectionSettingsLoad load = config::readDatabaseSettings(m_dir);
     const bool selectsNone = !load.connectNeeded && load.shown && load.shown->kind == config::DatabaseKind::None;
     result.settingsRead = load.connectNeeded || selectsNone;
@@ -185,6 +193,7 @@ ReloadResult VorlanxService::reload(std::chrono::milliseconds limit) {
         m_personnel.loadPersonnelList("");
         result.finished = m_personnel.waitIdle(left());
         result.personnelRows = m_personnelRows.size();
+        result.personnelLoadFailed = result.finished && m_personnelRows.lastLoadFailed();
     }
     return result;
 }
@@ -380,6 +389,13 @@ void VorlanxService::DownloadReports::downloadTarget(const admin::Destination& t
 void VorlanxService::DownloadReports::downloadResultLine(const std::string& line) {
     m_results.append(line);
     m_listener.resultAppended(line, std::nullopt);
+}
+
+bool VorlanxService::cancelCommand() {
+    if (!m_runner.busy())
+        return false;
+    m_runner.stop();
+    return true;
 }
 
 bool VorlanxService::waitCommandIdle(std::chrono::milliseconds limit) const { return m_runner.waitIdle(limit); }

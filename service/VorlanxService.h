@@ -3,6 +3,7 @@
 #include "admin/CommandRequest.h"
 #include "admin/CommandRunner.h"
 #include "config/ConnectionSettingsLoad.h"
+#include "link/AddressFilter.h"
 #include "db/ServiceDatabase.h"
 #include "link/FrameDispatcher.h"
 #include "link/OnlineTerminals.h"
@@ -27,6 +28,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
 namespace vorlanx::service {
@@ -142,6 +144,9 @@ public:
     bool parallelDownload() const;
     bool setParallelDownload(bool parallel);
     bool waitCommandIdle(std::chrono::milliseconds limit) const;
+    // Ends the running administration command after its current frame, as "停止" does, but keeps
+    // the port open. False when no command runs.
+    bool cancelCommand();
 
     // What `vorlanxctl status` shows.
     struct Status {
@@ -167,6 +172,9 @@ public:
     txn::PersonnelSource& personnel() { return m_personnel; }
 
 private:
+    std::optional<std::string>
+    applyAllowList(const std::variant<link::AddressFilter, link::AddressFilter::BadItem>& loaded, bool keepOnError);
+
     // The download's reports, on the runner's worker: into the result box and on to the listener.
     class DownloadReports final : public admin::DownloadView {
     public:

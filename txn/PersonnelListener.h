@@ -23,6 +23,9 @@ public:
     virtual void personnelRowAdded(const PersonnelRow& row, const std::string& countText) = 0;
     // The load is over; operationText is "人事档案数：" + count for the operation panel.
     virtual void personnelListLoaded(std::size_t count, const std::string& operationText) = 0;
+    // The call for the list failed (no database, or the procedure failed): no list was cleared,
+    // and the rows loaded before stay in force; operationText says so for the operation panel.
+    virtual void personnelListLoadFailed(const std::string& operationText) { (void)operationText; }
 };
 
 } // namespace vorlanx::txn

@@ -74,10 +74,16 @@ bool PersonnelSource::superseded(std::uint64_t generation, const std::stop_token
 }
 
 void PersonnelSource::load(std::uint64_t generation, const std::string& machineText, const std::stop_token& stop) {
-    m_listener.personnelListCleared();
     // One job from the call to the last row: the rows are read whole with the call, so no other
     // job's rows can mix in, and the database is free again while the list fills.
     db::QueryResult result = m_database.runQuery(whitenameCommand(machineText));
+    // A failed call says nothing about who may pay: the list in force stays until a load succeeds.
+    if (!result.isOpen()) {
+        if (!superseded(generation, stop))
+            m_listener.personnelListLoadFailed(std::string(kPersonnelLoadFailedText));
+        return;
+    }
+    m_listener.personnelListCleared();
     std::size_t count = 0;
     while (!result.atEnd()) {
         // A newer load empties the list and fills it again; rows of this one would only be

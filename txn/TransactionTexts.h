@@ -40,5 +40,6 @@ std::string cardReplyPayload(std::string_view resultPrefix, std::string_view cod
 // Operation panel texts of the personnel load.
 inline constexpr std::string_view kPersonnelRefreshText = "重新获取白名单";
 inline constexpr std::string_view kPersonnelCountPrefix = "人事档案数：";
+inline constexpr std::string_view kPersonnelLoadFailedText = "人事档案读取失败，名单保持不变";
 
 } // namespace vorlanx::txn

@@ -8,6 +8,11 @@
 #include <thread>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 using vorlanx::config::IniFile;
@@ -31,6 +36,35 @@ TEST(IniFile, MissingFileSectionAndKeyReadAsEmpty) {
     EXPECT_EQ(file.readValue("sername", "kind"), "");
     EXPECT_EQ(file.readValue("sername", "type"), "1");
 }
+
+#ifndef _WIN32
+// conf.ini holds the database password: a save must not hand it to everyone, nor to another
+// owner, nor write through a link that someone put beside it.
+TEST(IniFile, RewriteKeepsModeAndOwnerAndFollowsNoLink) {
+    SettingsTestDir dir;
+    dir.write(dir.confIni(), "[sername]\r\ntype=2\r\n");
+    ASSERT_EQ(::chmod(dir.confIni().c_str(), 0600), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(dir.confIni().c_str(), 65534, 65534), 0);
+    }
+    const std::filesystem::path victim = dir.path() / "victim";
+    std::filesystem::create_symlink(victim, dir.path() / "conf.ini.new");
+
+    ASSERT_TRUE(IniFile(dir.confIni()).writeValue("mssql", "服务", "127.0.0.1"));
+    struct stat after {};
+    ASSERT_EQ(::lstat(dir.confIni().c_str(), &after), 0);
+    EXPECT_TRUE(S_ISREG(after.st_mode));
+    EXPECT_EQ(after.st_mode & 07777, 0600u);
+    if (root) {
+        EXPECT_EQ(after.st_uid, 65534u);
+        EXPECT_EQ(after.st_gid, 65534u);
+    }
+    EXPECT_FALSE(std::filesystem::exists(victim)) << "the save wrote through a link";
+    EXPECT_EQ(IniFile(dir.confIni()).readValue("mssql", "服务"), "127.0.0.1");
+    EXPECT_EQ(IniFile(dir.confIni()).readValue("sername", "type"), "2");
+}
+#endif
 
 TEST(IniFile, FirstWriteCreatesFileAndSectionInGbkWithCrLf) {
     SettingsTestDir dir;

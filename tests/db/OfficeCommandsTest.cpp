@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
@@ -186,6 +187,31 @@ TEST_F(OfficeCommandsTest, AnExportQuotesNamesWithCommasAndQuotes) {
     EXPECT_EQ(exporter.writeFile(file, "2020-05-01", "2020-05-01", true), 0u);
     EXPECT_FALSE(std::filesystem::exists(file + ".part"));
 }
+
+#ifndef _WIN32
+// Names and departments come from the office's import: one that a spreadsheet would run as a
+// formula is written as text. The export and the backup name holders and balances: their owner's alone.
+TEST_F(OfficeCommandsTest, AnExportWritesNoFormulaAndExportsAndBackupsAreTheOwnersAlone) {
+    std::istringstream csv("0003,=1+2,@SUM(A1),1003,1000\n0004,-2+3,+食堂,1004,1000\n");
+    ASSERT_TRUE(m_admin.importCsv(csv).ok);
+    ASSERT_EQ(answer(onlineFor(1003, 100, 4, "12:00:00")), "00");
+    ASSERT_EQ(answer(onlineFor(1004, 100, 4, "12:00:01")), "00");
+    BookingExport exporter(m_admin.connection(), MealPeriods(config::defaultPeriodSettings()));
+    const std::string file = (m_dir / "accounts.csv").string();
+    ASSERT_EQ(exporter.writeFile(file, "2020-05-08", "2020-05-08", false), 2u);
+    std::ifstream in(file, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find(",1003,0003,'=1+2,'@SUM(A1),1.00,"), std::string::npos) << text;
+    EXPECT_NE(text.find(",1004,0004,'-2+3,'+食堂,1.00,"), std::string::npos) << text;
+
+    const std::string copy = (m_dir / "copy.db").string();
+    ASSERT_TRUE(DatabaseBackup::backup(m_file, copy, false).ok);
+    for (const std::string& made : {file, copy})
+        EXPECT_EQ(std::filesystem::status(made).permissions(),
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+            << made;
+}
+#endif
 
 TEST_F(OfficeCommandsTest, ABackupIsIntactCountsHoldersAndBookingsAndNeverOverwritesUnasked) {
     ASSERT_EQ(answer(onlineFor(1001, 250)), "00");

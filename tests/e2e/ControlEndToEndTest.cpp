@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <sys/wait.h>
 #include <thread>
 
@@ -123,6 +124,23 @@ TEST_F(ControlEndToEnd, TerminalsAreListedWithTheirCountsAndASilentOneIsMarked) 
     const CtlRun table = vorlanxctl(canteen.dir(), "terminals --silent-after 1");
     EXPECT_EQ(table.exit, 0);
     EXPECT_NE(table.output.find("(silent)"), std::string::npos) << table.output;
+}
+
+// JSON carries UTF-8 only: other bytes are refused before the request is made, not by an abort.
+TEST(ControlInput, ArgumentsAndTerminalsFilesThatAreNotUtf8AreRefusedByName) {
+    e2e::Canteen canteen{1};
+    e2e::ServiceProcess service{canteen.dir()};
+    ASSERT_TRUE(service.start()) << service.log();
+    const CtlRun title = vorlanxctl(canteen.dir(), "title \"$(printf 'A\\377')\" --to 127.0.0.5:3000:1");
+    EXPECT_EQ(title.exit, 2) << title.output;
+    EXPECT_NE(title.output.find("argument 4 \"A\\xFF\" is not UTF-8"), std::string::npos) << title.output;
+
+    const std::filesystem::path file = canteen.dir() / "terminals.csv";
+    std::ofstream(file, std::ios::binary) << "127.0.0.5,3000,1\n127.0.0.\xC0\xAE,3000,2\n";
+    const CtlRun rows = vorlanxctl(canteen.dir(), "clock read --terminals '" + file.string() + "'");
+    EXPECT_EQ(rows.exit, 2) << rows.output;
+    EXPECT_NE(rows.output.find(file.string() + " line 2 is not UTF-8"), std::string::npos) << rows.output;
+    EXPECT_EQ(service.stop(), 0);
 }
 
 TEST(ControlUnreachable, SaysWhereItLooked) {

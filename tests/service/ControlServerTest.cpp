@@ -14,9 +14,11 @@
 
 #include <chrono>
 #include <cstring>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -152,6 +154,96 @@ TEST_F(Control, SilentClientHoldsUpNobody) {
     EXPECT_EQ(done(R"(["status"])")["exit"], 0);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
     ::close(silent);
+}
+
+// A mode set on one terminal under 200 machine numbers: 200 frames 100 ms apart, 20 s in all.
+json longCommand(std::uint16_t terminalPort) {
+    json words = {"mode", "fixed", "--wait", "0"};
+    for (int machine = 1; machine <= 200; ++machine) {
+        words.push_back("--to");
+        words.push_back("127.0.0.1:" + std::to_string(terminalPort) + ":" + std::to_string(machine));
+    }
+    return words;
+}
+
+bool waitForFrames(test::FakeTerminal& terminal, std::size_t count) {
+    for (int i = 0; i < 100 && terminal.inbox.size() < count; ++i)
+        std::this_thread::sleep_for(50ms);
+    return terminal.inbox.size() >= count;
+}
+
+TEST_F(Control, CancelEndsTheRunningCommandAndKeepsThePort) {
+    test::FakeTerminal terminal;
+    std::vector<json> lines;
+    std::jthread client([&] { lines = ask(socketPath, longCommand(terminal.port).dump()); });
+    ASSERT_TRUE(waitForFrames(terminal, 2));
+    const auto cancelledAt = std::chrono::steady_clock::now();
+    const json cancel = done(R"(["cancel"])");
+    EXPECT_EQ(cancel["exit"], 0) << cancel;
+    EXPECT_EQ(cancel["cancelled"], true) << cancel;
+    client.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelledAt, 5s);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back()["cancelled"], true) << lines.back();
+    EXPECT_EQ(lines.back()["completed"], false) << lines.back();
+    EXPECT_LT(terminal.inbox.size(), 100u);
+    // The port stays open: a keep-alive is still acknowledged.
+    EXPECT_TRUE(service.listening());
+    test::FakeTerminal later;
+    later.send(service.endpoint().localPort(), "FE01004E00057400112233442A5B");
+    EXPECT_EQ(later.inbox.next(), "FE01004E000181F2D8");
+    EXPECT_EQ(done(R"(["cancel"])")["cancelled"], false) << "nothing runs any more";
+}
+
+TEST_F(Control, AClientThatHangsUpCancelsItsCommand) {
+    test::FakeTerminal terminal;
+    const int s = connectTo(socketPath);
+    ASSERT_GE(s, 0);
+    const std::string request = longCommand(terminal.port).dump() + "\n";
+    ASSERT_EQ(::send(s, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+    ASSERT_TRUE(waitForFrames(terminal, 2));
+    ::close(s);
+    EXPECT_TRUE(service.waitCommandIdle(5s)) << "the command ran on without its client";
+    EXPECT_LT(terminal.inbox.size(), 100u);
+}
+
+// A request trickled a byte a second never ends with a line; the client is dropped after 10 s
+// in all, not 10 s after its last byte.
+TEST_F(Control, ARequestMustArriveWithinTenSecondsInAll) {
+    const int s = connectTo(socketPath);
+    ASSERT_GE(s, 0);
+    const auto connected = std::chrono::steady_clock::now();
+    bool dropped = false;
+    while (!dropped && std::chrono::steady_clock::now() - connected < 16s) {
+        if (::send(s, "[", 1, MSG_NOSIGNAL) != 1) {
+            dropped = true;
+            break;
+        }
+        pollfd readable{s, POLLIN, 0};
+        if (::poll(&readable, 1, 1000) > 0)
+            dropped = true;
+    }
+    const auto held = std::chrono::steady_clock::now() - connected;
+    ::close(s);
+    EXPECT_TRUE(dropped) << "a trickling client held its connection for 16 s";
+    EXPECT_LT(held, 13s);
+}
+
+// Noise from a sender makes it a row of "terminals", never a target of --heard.
+TEST_F(Control, HeardMeansAtLeastOneFrameWithItsChecksumRight) {
+    test::FakeTerminal terminal("127.0.0.1");
+    test::FakeTerminal noise("127.0.0.3");
+    // A keep-alive with its checksum right, and the same with a wrong one.
+    terminal.send(service.endpoint().localPort(), "FE01004E0005740011223344E3E5");
+    noise.send(service.endpoint().localPort(), "FE01004F00057400112233440000");
+    ASSERT_TRUE(terminal.inbox.next());
+    ASSERT_TRUE(noise.inbox.next()) << "a keep-alive is acknowledged whatever its checksum";
+    for (int i = 0; i < 50 && done(R"(["terminals"])")["terminals"].size() < 2; ++i)
+        std::this_thread::sleep_for(50ms);
+    ASSERT_EQ(done(R"(["terminals"])")["terminals"].size(), 2u);
+    const json heard = done(R"(["clock","read","--heard","--wait","0"])");
+    EXPECT_EQ(heard["targets"], 1) << heard;
+    EXPECT_FALSE(noise.inbox.next(300ms)) << "the sender of noise was sent a command";
 }
 
 TEST_F(Control, SocketIsForTheServiceUserOnlyAndGoesWithTheServer) {

@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <filesystem>
 #include <thread>
 
 namespace {
@@ -109,7 +110,30 @@ TEST(ServiceHealth, ReloadWithoutConfIniLeavesTheDatabaseAlone) {
     EXPECT_FALSE(result.personnelRows);
     EXPECT_EQ(
         result.summary(),
-        "conf.ini selects no known database; database left as it was, not connected; personnel list not reloaded");
+        "conf.ini selects no known database; database left as it was, not connected; personnel list not reloaded; "
+        "conf.ini cannot be read, the senders served stay as they were");
+}
+
+// A missing conf.ini at a reload reads as no allow-list at all; serving everyone then would open
+// the service to every sender on the network.
+TEST(ServiceHealth, ReloadWithoutConfIniKeepsTheAllowList) {
+    test::SettingsTestDir dir("vorlanx-health");
+    dir.write(dir.confIni(), "[terminals]\r\nallow=127.0.0.2\r\n");
+    service::VorlanxService service({dir.path(), [] { return false; }});
+    ASSERT_FALSE(service.applyAllowList());
+    const std::uint16_t port = test::freeUdpPort();
+    ASSERT_TRUE(service.startListening(port).listening);
+    std::filesystem::remove(dir.confIni());
+
+    const service::ReloadResult result = service.reload(5s);
+    EXPECT_NE(result.summary().find("the senders served stay as they were"), std::string::npos) << result.summary();
+    test::FakeTerminal listed("127.0.0.2");
+    test::FakeTerminal outsider("127.0.0.1");
+    listed.send(port, "FE01004E00057400112233442A5B");
+    outsider.send(port, "FE01004E00057400112233442A5B");
+    EXPECT_EQ(listed.inbox.next(5s), "FE01004E000181F2D8");
+    EXPECT_FALSE(outsider.inbox.next(500ms)) << "an unlisted sender is served after the reload";
+    service.stopListening();
 }
 
 TEST(ServiceHealth, ReloadWithNoDatabaseSelectedDisconnects) {

@@ -43,6 +43,11 @@ public:
         m_operation = operationText;
         m_events.push_back("loaded " + std::to_string(count) + " " + operationText);
     }
+    void personnelListLoadFailed(const std::string& operationText) override {
+        std::lock_guard lock(m_mutex);
+        m_operation = operationText;
+        m_events.push_back("failed " + operationText);
+    }
 
     std::vector<PersonnelRow> rows() {
         std::lock_guard lock(m_mutex);
@@ -98,13 +103,15 @@ TEST(PersonnelSource, TypedMachineNumberGoesIntoTheCallWithQuotesDoubled) {
                                         "execute dbo.sp_consume_ykt_whitename;1 @macid = '5'' or ''1''=''1'"}));
 }
 
-TEST(PersonnelSource, RefreshWithTheDatabaseDownEndsWithAnEmptyListAndCountZero) {
+// A failed call clears nothing and loads nothing: the list in force is not replaced by an empty one.
+TEST(PersonnelSource, RefreshWithTheDatabaseDownLoadsNothingAndSaysSo) {
     db::ServiceDatabase database(std::filesystem::temp_directory_path());
     ListView view;
     PersonnelSource source(database, view);
     source.refreshPersonnelList("");
     ASSERT_TRUE(source.waitIdle(5s));
-    EXPECT_EQ(view.events(), (std::vector<std::string>{"refresh 重新获取白名单", "cleared", "loaded 0 人事档案数：0"}));
+    EXPECT_EQ(view.events(),
+              (std::vector<std::string>{"refresh 重新获取白名单", "failed 人事档案读取失败，名单保持不变"}));
     EXPECT_EQ(view.countLabel(), "0");
 }
 

@@ -13,6 +13,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -40,9 +41,11 @@ const char* const kUsage = R"(usage: vorlanxctl [--dir DIR] [--json] COMMAND
   whitelist count|delete          TARGETS
   whitelist download [--parallel] TARGETS
   reload-personnel [--machine N]
+  cancel                          end the running command after its current frame
 
 TARGETS: --to IP:PORT:MACHINE (again for more), --terminals FILE (CSV: IP,port,machine)
-         or --heard (every terminal heard so far); --wait S waits S s for answers (2).
+         or --heard (every terminal heard so far with a correct frame); --wait S waits S s
+         for answers (2).
 DIR: the service directory (default: beside a vorlanxd next to this program when it holds
      conf.ini, else /var/lib/vorlanx).
 Exit: 0 every target answered, 3 some did not, 2 bad usage or refused input, 1 vorlanxd not
@@ -63,6 +66,61 @@ fs::path defaultDirectory(const char* argv0) {
     return "/var/lib/vorlanx";
 }
 
+// The request travels as JSON, which holds UTF-8 text only.
+bool isUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        unsigned int point = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            point = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            point = lead & 0x0Fu;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            point = lead & 0x07u;
+        } else {
+            return false;
+        }
+        if (i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0u) != 0x80u)
+                return false;
+            point = (point << 6) | (next & 0x3Fu);
+        }
+        // Overlong forms, UTF-16 surrogates and points past U+10FFFF are not UTF-8.
+        if ((length == 3 && point < 0x800) || (length == 4 && (point < 0x10000 || point > 0x10FFFF)) ||
+            (point >= 0xD800 && point <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+// A text as it can be shown whatever it holds: bytes that are not printable ASCII as \xNN.
+std::string shown(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F) {
+            out += c;
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            out += escaped;
+        }
+    }
+    return out;
+}
+
 // The rows of a terminals file as --to words: "IP,port,machine" per line; blank lines and lines
 // starting with '#' are skipped.
 std::optional<std::vector<std::string>> terminalsFile(const fs::path& file, std::string& error) {
@@ -76,6 +134,10 @@ std::optional<std::vector<std::string>> terminalsFile(const fs::path& file, std:
     for (int number = 1; std::getline(in, line); ++number) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        if (!isUtf8(line)) {
+            error = file.string() + " line " + std::to_string(number) + " is not UTF-8 text";
+            return std::nullopt;
+        }
         if (line.empty() || line.front() == '#')
             continue;
         std::vector<std::string> cells;
@@ -151,9 +213,14 @@ void printHuman(const json& event, const std::vector<std::string>& words, bool t
                             t["offlineRecords"].get<unsigned long long>(), t["lastAnswer"].get<std::string>().c_str(),
                             t["silent"].get<bool>() ? "  (silent)" : "");
             }
+        } else if (!words.empty() && words.front() == "cancel") {
+            std::cout << (event.value("cancelled", false) ? "cancelled the running command" : "no command was running")
+                      << '\n';
         } else if (event.contains("personnelRows") && !words.empty() && words.front() == "reload-personnel") {
             std::cout << "personnel rows: " << event["personnelRows"] << '\n';
         } else if (event.contains("answered")) {
+            if (event.value("cancelled", false))
+                std::cout << "cancelled\n";
             if (event.contains("acknowledged"))
                 for (const auto& [target, count] : event["acknowledged"].items())
                     std::cout << target << ": " << count << " of " << event["framesPerTerminal"]
@@ -171,6 +238,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (!isUtf8(arg)) {
+            std::cerr << "vorlanxctl: argument " << i << " \"" << shown(arg) << "\" is not UTF-8 text\n";
+            return kBadUsage;
+        }
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
             return 0;
