@@ -46,12 +46,14 @@ extern "C" void requestReload(int) {
 }
 
 constexpr const char* kUsage =
-    "usage: vorlanxd [--port N] [--dir DIR]\n"
+    "usage: vorlanxd [--port N] [--dir DIR] [--verbose]\n"
     "The canteen terminals' payment service without its window: answers the terminals' UDP frames\n"
-    "through the database that DIR/conf.ini selects and writes the activity log to standard output.\n"
+    "through the database that DIR/conf.ini selects and writes one line per booking, refused payment,\n"
+    "offline record, administration answer, connection change and error to standard output.\n"
     "  --port N   UDP port to listen on, 1 to 65535 (default 3000)\n"
     "  --dir DIR  service directory holding conf.ini and the built-in database\n"
     "             (default: the executable's directory)\n"
+    "  --verbose  also every datagram, as the window's activity log shows it (three lines each)\n"
     "  --help     this text\n"
     "Stops on SIGINT or SIGTERM. On SIGHUP it reads conf.ini again, reconnects the database when its\n"
     "settings changed and reloads the personnel list, keeping the port open.\n";
@@ -60,6 +62,7 @@ struct Options {
     std::uint16_t port = kDefaultPort;
     fs::path dir;
     bool help = false;
+    bool verbose = false;
 };
 
 std::optional<std::uint16_t> parsePort(std::string_view text) {
@@ -91,6 +94,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             options.help = true;
             return options;
+        }
+        if (arg == "--verbose" || arg == "-v") {
+            options.verbose = true;
+            continue;
         }
         if ((arg == "--port" || arg == "--dir") && i + 1 < argc) {
             const std::string_view value = argv[++i];
@@ -142,7 +149,7 @@ int main(int argc, char** argv) {
 #endif
 
     SystemdNotifier notifier;
-    link::ConsoleSink sink(std::cout, std::cerr);
+    link::ConsoleSink sink(std::cout, std::cerr, options->verbose);
     ConsoleServiceListener listener(sink);
     service::VorlanxService service({options->dir, {}});
     service.setListener(&listener);
@@ -175,7 +182,7 @@ int main(int argc, char** argv) {
                    (service.database().isConnected() ? ", database connected" : ", database not connected"));
 
 #ifndef _WIN32
-    service::ControlServer control(service, [&sink](const std::string& line) { sink.clientEntry(line); });
+    service::ControlServer control(service, [&sink](const std::string& line) { sink.entry(line); });
     if (const auto error = control.start(options->dir / service::ControlServer::kSocketName))
         std::cerr << "vorlanxd: " << *error << "; running without the control channel (vorlanxctl)\n";
 #endif
