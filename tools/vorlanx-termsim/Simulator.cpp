@@ -138,6 +138,8 @@ void Simulator::runWorker(std::size_t index, SimulatedTerminal* const* terminals
         // A share of the sends are hostile datagrams in place of a request.
         for (int n = 0; n < 8 && o.garbage > 0 && share(random) < o.garbage; ++n)
             t.sendGarbage(hostile.next(t.machine()), report);
+        if (o.settingDone > 0 && share(random) < o.settingDone)
+            t.sendSettingDone(report);
         t.start(static_cast<RequestKind>(kindOf(random)), o.cards[cardOf(random)], amountOf(random), origin, now,
                 report);
     };
