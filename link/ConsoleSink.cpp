@@ -4,16 +4,27 @@
 
 namespace vorlanx::link {
 
-ConsoleSink::ConsoleSink(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+ConsoleSink::ConsoleSink(std::ostream& out, std::ostream& err, bool verbose)
+    : m_out(out), m_err(err), m_verbose(verbose) {}
 
 void ConsoleSink::clientEntry(const std::string& entry) {
-    writeLines(m_out, {}, entry);
+    if (m_verbose)
+        writeLines(m_out, {}, entry);
+}
+
+void ConsoleSink::transactionLogged(const std::string& line) {
+    writeLines(m_out, {}, line);
+}
+
+void ConsoleSink::entry(std::string_view text) {
+    writeLines(m_out, {}, text);
 }
 
 void ConsoleSink::terminalAdded(const std::string&, const std::string&, const std::string&, const std::string&) {}
 
 void ConsoleSink::terminalRemoved(const std::string&, const std::string& statusText) {
-    status(statusText);
+    if (!statusText.empty())
+        status(statusText);
 }
 
 void ConsoleSink::resultAppended(const std::string& text, std::optional<std::size_t>) {

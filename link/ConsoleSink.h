@@ -11,15 +11,20 @@
 
 namespace vorlanx::link {
 
-// The window's outputs as lines of UTF-8 text, for the headless service: activity-log entries
-// as they are, result-box lines behind "[结果]", status and operation panel texts behind
-// "[状态]" and "[操作]", message-box texts on the error stream. Each line is flushed at once so
-// that a supervisor or a test reading the pipe sees it as it happens.
+// The window's outputs as lines of UTF-8 text, for the headless service: one line per booking,
+// refused payment and offline record, result-box lines behind "[结果]", status and operation
+// panel texts behind "[状态]" and "[操作]", message-box texts on the error stream. The
+// activity-log entries of the datagrams (three lines each) only when verbose: under systemd the
+// output is the journal, which a packet dump would flood. Each line is flushed at once so that a
+// supervisor or a test reading the pipe sees it as it happens.
 class ConsoleSink : public DispatchSink {
 public:
-    ConsoleSink(std::ostream& out, std::ostream& err);
+    ConsoleSink(std::ostream& out, std::ostream& err, bool verbose = false);
 
     void clientEntry(const std::string& entry) override;
+    void transactionLogged(const std::string& line) override;
+    // A line of the service's own, written whether verbose or not ("[控制]" requests).
+    void entry(std::string_view text);
     void terminalAdded(const std::string& address, const std::string& portText, const std::string& machine,
                        const std::string& totalText) override;
     void terminalRemoved(const std::string& address, const std::string& statusText) override;
@@ -36,6 +41,7 @@ private:
     std::mutex m_mutex;
     std::ostream& m_out;
     std::ostream& m_err;
+    bool m_verbose;
 };
 
 } // namespace vorlanx::link

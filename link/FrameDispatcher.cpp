@@ -111,6 +111,8 @@ void FrameDispatcher::updateTerminalList(const std::string& address, const std::
     const OnlineTerminals::Update update = m_terminals.hear(address, portText, machine);
     switch (update.change) {
     case OnlineTerminals::Change::Added:
+        if (!update.forgotten.empty())
+            m_sink.terminalRemoved(update.forgotten, {});
         m_sink.terminalAdded(address, portText, machine, std::to_string(update.rowCount));
         break;
     case OnlineTerminals::Change::Removed:

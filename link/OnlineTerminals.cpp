@@ -1,23 +1,22 @@
 #include "link/OnlineTerminals.h"
 
-#include <algorithm>
-
 namespace vorlanx::link {
+
+OnlineTerminals::OnlineTerminals(std::size_t maxRows) : m_rows(maxRows) {}
 
 OnlineTerminals::Update OnlineTerminals::hear(const std::string& address, const std::string& portText,
                                               const std::string& machine) {
     std::lock_guard lock(m_mutex);
-    const auto row =
-        std::find_if(m_rows.begin(), m_rows.end(), [&](const TerminalRow& r) { return r.address == address; });
-    if (row == m_rows.end()) {
-        m_rows.push_back({address, portText, machine});
-        return {Change::Added, m_rows.size()};
+    if (const TerminalRow* row = m_rows.touch(address)) {
+        if (row->machine == machine)
+            return {Change::None, m_rows.size(), {}};
+        m_rows.erase(address);
+        return {Change::Removed, m_rows.size(), {}};
     }
-    if (row->machine != machine) {
-        m_rows.erase(row);
-        return {Change::Removed, m_rows.size()};
-    }
-    return {Change::None, m_rows.size()};
+    Update update{Change::Added, 0, {}};
+    m_rows.insert(address, {address, portText, machine}, &update.forgotten);
+    update.rowCount = m_rows.size();
+    return update;
 }
 
 void OnlineTerminals::clear() {
@@ -27,7 +26,11 @@ void OnlineTerminals::clear() {
 
 std::vector<TerminalRow> OnlineTerminals::rows() const {
     std::lock_guard lock(m_mutex);
-    return m_rows;
+    std::vector<TerminalRow> out;
+    out.reserve(m_rows.size());
+    for (const auto& entry : m_rows.entries())
+        out.push_back(entry.value);
+    return out;
 }
 
 std::size_t OnlineTerminals::size() const {

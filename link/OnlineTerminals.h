@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/SilenceOrder.h"
 #include "link/TerminalRow.h"
 
 #include <cstddef>
@@ -15,10 +16,18 @@ class OnlineTerminals {
 public:
     enum class Change { None, Added, Removed };
 
+    // A canteen has up to 10,000 terminals; beyond this many addresses the one silent longest
+    // leaves the list, so that datagrams from ever new addresses cannot grow it without end.
+    static constexpr std::size_t kMaxRows = 16384;
+
     struct Update {
         Change change = Change::None;
         std::size_t rowCount = 0; // rows after the change
+        // The row that made room for an added one, silent longest; empty when none did.
+        std::string forgotten;
     };
+
+    explicit OnlineTerminals(std::size_t maxRows = kMaxRows);
 
     // A datagram came from `address`. A new address gets a row; a known address with another
     // machine number loses its row (the next datagram brings it back with the new number and
@@ -26,12 +35,12 @@ public:
     Update hear(const std::string& address, const std::string& portText, const std::string& machine);
 
     void clear();
-    std::vector<TerminalRow> rows() const;
+    std::vector<TerminalRow> rows() const; // silent longest first
     std::size_t size() const;
 
 private:
     mutable std::mutex m_mutex;
-    std::vector<TerminalRow> m_rows;
+    SilenceOrder<TerminalRow> m_rows;
 };
 
 } // namespace vorlanx::link

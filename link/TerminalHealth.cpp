@@ -4,20 +4,20 @@
 
 namespace vorlanx::link {
 
-void TerminalHealth::heard(const std::string& address, std::uint16_t port, const std::string& machine,
-                           FrameKind kind, std::time_t now) {
+TerminalHealth::TerminalHealth(std::size_t maxTerminals) : m_terminals(maxTerminals) {}
+
+void TerminalHealth::heard(const std::string& address, std::uint16_t port, const std::string& machine, FrameKind kind,
+                           std::time_t now) {
     std::lock_guard lock(m_mutex);
     ++m_totals.datagrams;
-    auto found = m_terminals.find(address);
-    if (found == m_terminals.end()) {
-        if (m_terminals.size() >= kMaxTerminals)
-            forgetOldest();
-        found = m_terminals.emplace(address, Terminal{}).first;
-        found->second.address = address;
-        found->second.firstHeard = now;
-        m_order[address] = m_sequence++;
+    Heard* heard = m_terminals.touch(address);
+    if (heard == nullptr) {
+        heard = &m_terminals.insert(address, Heard{});
+        heard->terminal.address = address;
+        heard->terminal.firstHeard = now;
+        heard->sequence = m_sequence++;
     }
-    Terminal& t = found->second;
+    Terminal& t = heard->terminal;
     t.port = port;
     if (!machine.empty())
         t.machine = machine;
@@ -44,9 +44,9 @@ void TerminalHealth::heard(const std::string& address, std::uint16_t port, const
 void TerminalHealth::answered(const std::string& address, const std::string& line) {
     std::lock_guard lock(m_mutex);
     ++m_totals.answers;
-    const auto found = m_terminals.find(address);
-    if (found != m_terminals.end())
-        found->second.lastAnswer = line;
+    // An answer is no sign of life of its own: the frame that carried it was heard just before.
+    if (Heard* found = m_terminals.find(address))
+        found->terminal.lastAnswer = line;
 }
 
 void TerminalHealth::refused() {
@@ -63,39 +63,28 @@ void TerminalHealth::checksumMatched(const std::string& address) {
 
 std::vector<TerminalHealth::Terminal> TerminalHealth::terminals() const {
     std::lock_guard lock(m_mutex);
-    std::vector<std::pair<std::uint64_t, const Terminal*>> ordered;
+    std::vector<const Heard*> ordered;
     ordered.reserve(m_terminals.size());
-    for (const auto& [address, terminal] : m_terminals)
-        ordered.emplace_back(m_order.at(address), &terminal);
-    std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& entry : m_terminals.entries())
+        ordered.push_back(&entry.value);
+    std::sort(ordered.begin(), ordered.end(), [](const Heard* a, const Heard* b) { return a->sequence < b->sequence; });
     std::vector<Terminal> out;
     out.reserve(ordered.size());
-    for (const auto& entry : ordered)
-        out.push_back(*entry.second);
+    for (const Heard* heard : ordered)
+        out.push_back(heard->terminal);
     return out;
 }
 
 std::optional<TerminalHealth::Terminal> TerminalHealth::terminal(const std::string& address) const {
     std::lock_guard lock(m_mutex);
-    const auto found = m_terminals.find(address);
-    if (found == m_terminals.end())
-        return std::nullopt;
-    return found->second;
+    if (const Heard* found = m_terminals.find(address))
+        return found->terminal;
+    return std::nullopt;
 }
 
 TerminalHealth::Totals TerminalHealth::totals() const {
     std::lock_guard lock(m_mutex);
     return m_totals;
-}
-
-void TerminalHealth::forgetOldest() {
-    const auto oldest = std::min_element(m_terminals.begin(), m_terminals.end(), [](const auto& a, const auto& b) {
-        return a.second.lastHeard < b.second.lastHeard;
-    });
-    if (oldest == m_terminals.end())
-        return;
-    m_order.erase(oldest->first);
-    m_terminals.erase(oldest);
 }
 
 } // namespace vorlanx::link

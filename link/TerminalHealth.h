@@ -1,12 +1,13 @@
 #pragma once
 
+#include "link/SilenceOrder.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace vorlanx::link {
@@ -41,9 +42,11 @@ public:
         std::uint64_t refused = 0; // datagrams from senders the service does not serve
     };
 
-    // Beyond this many addresses the one heard longest ago is forgotten, so that datagrams from
-    // ever new addresses cannot grow the table without end.
-    static constexpr std::size_t kMaxTerminals = 4096;
+    // Beyond this many addresses the one silent longest is forgotten, so that datagrams from
+    // ever new addresses cannot grow the table without end; 10,000 terminals fit with room.
+    static constexpr std::size_t kMaxTerminals = 16384;
+
+    explicit TerminalHealth(std::size_t maxTerminals = kMaxTerminals);
 
     void heard(const std::string& address, std::uint16_t port, const std::string& machine, FrameKind kind,
                std::time_t now);
@@ -57,11 +60,13 @@ public:
     Totals totals() const;
 
 private:
-    void forgetOldest();
+    struct Heard {
+        Terminal terminal;
+        std::uint64_t sequence = 0; // of the first hearing, for listing in that order
+    };
 
     mutable std::mutex m_mutex;
-    std::unordered_map<std::string, Terminal> m_terminals;
-    std::unordered_map<std::string, std::uint64_t> m_order; // address -> sequence of first hearing
+    SilenceOrder<Heard> m_terminals;
     std::uint64_t m_sequence = 0;
     Totals m_totals;
 };

@@ -41,6 +41,10 @@ void ListenerHub::terminalRemoved(const std::string& address, const std::string&
     pass([&](ServiceListener& l) { l.terminalRemoved(address, statusText); });
 }
 
+void ListenerHub::transactionLogged(const std::string& line) {
+    pass([&](ServiceListener& l) { l.transactionLogged(line); });
+}
+
 void ListenerHub::resultAppended(const std::string& text, std::optional<std::size_t> successCount) {
     pass([&](ServiceListener& l) { l.resultAppended(text, successCount); });
 }

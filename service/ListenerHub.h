@@ -22,6 +22,7 @@ public:
                        const std::string& totalText) override;
     void terminalRemoved(const std::string& address, const std::string& statusText) override;
     void resultAppended(const std::string& text, std::optional<std::size_t> successCount) override;
+    void transactionLogged(const std::string& line) override;
     void personnelRefreshStarted(const std::string& operationText) override;
     void personnelListCleared() override;
     void personnelRowAdded(const txn::PersonnelRow& row, const std::string& countText) override;

@@ -150,7 +150,7 @@ public:
 
     // What `vorlanxctl status` shows.
     struct Status {
-        std::uint16_t port = 0; // 0 while not listening
+        std::uint16_t port = 0;   // 0 while not listening
         std::string databaseKind; // "none", "sqlserver" or "builtin"
         bool databaseConnected = false;
         std::size_t personnelRows = 0;
@@ -162,6 +162,9 @@ public:
     };
     Status status();
     std::vector<link::TerminalHealth::Terminal> heardTerminals() const { return m_health.terminals(); }
+    std::optional<link::TerminalHealth::Terminal> heardTerminal(const std::string& address) const {
+        return m_health.terminal(address);
+    }
 
     const std::filesystem::path& dir() const { return m_dir; }
     link::SharedClock& clock() { return m_clock; }
@@ -178,7 +181,8 @@ private:
     // The download's reports, on the runner's worker: into the result box and on to the listener.
     class DownloadReports final : public admin::DownloadView {
     public:
-        DownloadReports(link::ResultBox& results, ServiceListener& listener) : m_results(results), m_listener(listener) {}
+        DownloadReports(link::ResultBox& results, ServiceListener& listener)
+            : m_results(results), m_listener(listener) {}
         void downloadCaption(const std::string& caption) override { m_listener.captionChanged(caption); }
         void downloadResultsCleared() override;
         void downloadTarget(const admin::Destination& target) override;

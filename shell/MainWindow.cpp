@@ -1,5 +1,7 @@
 #include "shell/MainWindow.h"
 
+#include "config/PeriodSettings.h"
+#include "config/SettingsTexts.h"
 #include "link/LogText.h"
 #include "service/VorlanxService.h"
 #include "shell/AdminCommands.h"
@@ -8,8 +10,9 @@
 #include "shell/DataConfigPage.h"
 #include "shell/DatabaseSettingsGroup.h"
 #include "shell/ListMenu.h"
-#include "shell/MessageBox.h"
 #include "shell/ListenerGroup.h"
+#include "shell/MessageBox.h"
+#include "shell/OnlineRow.h"
 #include "shell/PeriodPage.h"
 #include "shell/ServiceBridge.h"
 #include "shell/StatusPanels.h"
@@ -17,8 +20,6 @@
 #include "shell/TimeField.h"
 #include "shell/WhitelistPage.h"
 #include "shell/Widgets.h"
-#include "config/PeriodSettings.h"
-#include "config/SettingsTexts.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -36,9 +37,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
-#include <unordered_map>
-
 
 namespace vorlanx::shell {
 
@@ -76,6 +74,8 @@ MainWindow::~MainWindow() {
     // and nothing it reports afterwards reaches the widgets.
     m_service.stopListening();
     m_service.setListener(nullptr);
+    // The rows leave the index as they go, so they go while it is still there.
+    m_onlineList->clear();
 }
 
 void MainWindow::buildLayout() {
@@ -124,6 +124,7 @@ void MainWindow::buildLayout() {
 
     auto* resultGroup = makeGroup("分组框2", QStringLiteral("处理结果"), central);
     m_results = new AppendBox("编辑框_参数返回", resultGroup);
+    m_results->setLineLimit(link::ResultBox::kLineLimit);
     auto* resultBox = new QVBoxLayout(resultGroup);
     resultBox->setContentsMargins(4, 2, 4, 4);
     resultBox->addWidget(m_results);
@@ -156,17 +157,17 @@ void MainWindow::buildLayout() {
     resultGroup->setFixedWidth(164);
     logGroup->setFixedWidth(164);
 
-    m_commands = new AdminCommands(m_service, *m_bridge,
-                                   {m_basicPage, m_periodPage, m_whitelistPage, m_sendAddress, m_sendPort, m_sendMachine,
-                                    m_dataPage->terminals, resultGroup, m_results, m_listenerGroup->successCount(),
-                                    m_status},
-                                   this);
+    m_commands =
+        new AdminCommands(m_service, *m_bridge,
+                          {m_basicPage, m_periodPage, m_whitelistPage, m_sendAddress, m_sendPort, m_sendMachine,
+                           m_dataPage->terminals, resultGroup, m_results, m_listenerGroup->successCount(), m_status},
+                          this);
 }
 
 void MainWindow::buildMenus() {
-    m_terminalLists = new TerminalLists({m_onlineList, m_dataPage->terminals, m_sendAddress, m_sendPort,
-                                         m_sendMachine, m_pages},
-                                        [this] { clearOnlineList(); }, this);
+    m_terminalLists = new TerminalLists(
+        {m_onlineList, m_dataPage->terminals, m_sendAddress, m_sendPort, m_sendMachine, m_pages},
+        [this] { clearOnlineList(); }, this);
     m_listMenu = new ListMenu(QStringLiteral("名单"), m_whitelistPage->personnel, this);
     connect(m_listMenu->addItem(QStringLiteral("刷新名单"), true), &QAction::triggered, this,
             &MainWindow::refreshPersonnel);
@@ -184,9 +185,10 @@ void MainWindow::windowCreated() {
     m_dataPage->database->setHooks(std::move(hooks));
     m_dataPage->database->loadAtStartup();
     if (const auto bad = m_service.applyAllowList())
-        MessageBox::information(this, QString::fromStdString(std::string(config::kMessageTitle)),
-                                QStringLiteral("conf.ini 中 [terminals] allow 的“%1”不是IPv4地址或网段，现在为所有终端服务")
-                                    .arg(QString::fromStdString(*bad)));
+        MessageBox::information(
+            this, QString::fromStdString(std::string(config::kMessageTitle)),
+            QStringLiteral("conf.ini 中 [terminals] allow 的“%1”不是IPv4地址或网段，现在为所有终端服务")
+                .arg(QString::fromStdString(*bad)));
 }
 
 void MainWindow::loadPeriods() {
@@ -206,37 +208,13 @@ QString MainWindow::firstLocalAddress() {
     return QStringLiteral("127.0.0.1");
 }
 
-void MainWindow::clockTick() { m_status->setPanel(StatusPanels::kClock, QString::fromStdString(m_service.clock().tick().panelText())); }
+void MainWindow::clockTick() {
+    m_status->setPanel(StatusPanels::kClock, QString::fromStdString(m_service.clock().tick().panelText()));
+}
 
 void MainWindow::logTick() {
     if (m_log->pieceCount() > link::kLogPieceLimit)
         m_log->clearText();
-    refreshTerminalTips();
-}
-
-void MainWindow::refreshTerminalTips() {
-    // What the service has heard from each terminal, under the mouse over its row.
-    std::unordered_map<std::string, link::TerminalHealth::Terminal> heard;
-    for (auto& t : m_service.heardTerminals())
-        heard.emplace(t.address, std::move(t));
-    for (int i = 0; i < m_onlineList->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* row = m_onlineList->topLevelItem(i);
-        const auto found = heard.find(row->text(0).toStdString());
-        if (found == heard.end())
-            continue;
-        const auto& t = found->second;
-        const QString tip =
-            QStringLiteral("最后收到：%1\n帧：%2  查询：%3  消费：%4  离线：%5%6")
-                .arg(QDateTime::fromSecsSinceEpoch(t.lastHeard).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-                .arg(t.frames)
-                .arg(t.queries)
-                .arg(t.payments)
-                .arg(t.offlineRecords)
-                .arg(t.lastAnswer.empty() ? QString()
-                                          : QStringLiteral("\n最后应答：") + QString::fromStdString(t.lastAnswer));
-        for (int column = 0; column < m_onlineList->columnCount(); ++column)
-            row->setToolTip(column, tip);
-    }
 }
 
 void MainWindow::connectBridge() {
@@ -244,14 +222,13 @@ void MainWindow::connectBridge() {
     views.log = [this](const QString& text) { m_log->appendText(text); };
     views.terminalAdded = [this](const QString& address, const QString& port, const QString& machine,
                                  const QString& total) {
-        new QTreeWidgetItem(m_onlineList, {address, port, machine});
+        new OnlineRow(m_onlineList, {address, port, machine}, m_service, m_onlineRows);
         m_status->setPanel(StatusPanels::kTotal, total);
     };
     views.terminalRemoved = [this](const QString& address, const QString& statusText) {
-        const auto rows = m_onlineList->findItems(address, Qt::MatchExactly, 0);
-        for (auto* row : rows)
-            delete row;
-        m_status->setPanel(StatusPanels::kStatus, statusText);
+        delete m_onlineRows.value(address);
+        if (!statusText.isEmpty())
+            m_status->setPanel(StatusPanels::kStatus, statusText);
     };
     views.resultAppended = [this](const QString& text, std::optional<std::size_t> successCount) {
         m_results->appendText(text);
@@ -298,7 +275,9 @@ void MainWindow::connectBridge() {
     m_bridge->setViews(std::move(views));
 }
 
-void MainWindow::refreshPersonnel() { m_service.refreshPersonnelList(m_sendMachine->text().toStdString()); }
+void MainWindow::refreshPersonnel() {
+    m_service.refreshPersonnelList(m_sendMachine->text().toStdString());
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (!m_service.listening()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/OnlineRow.h"
+
 #include <QMainWindow>
 
 class QLineEdit;
@@ -60,13 +62,13 @@ private:
     void connectBridge();
     void clearOnlineList();
     void refreshPersonnel();
-    void refreshTerminalTips();
     void restartService();
 
     service::VorlanxService& m_service;
     ServiceBridge* m_bridge;
     StatusPanels* m_status;
     QTreeWidget* m_onlineList = nullptr;
+    OnlineRow::Index m_onlineRows; // the online list's rows by address
     ListenerGroup* m_listenerGroup = nullptr;
     QLineEdit* m_sendAddress = nullptr;
     QLineEdit* m_sendPort = nullptr;

@@ -13,6 +13,9 @@ namespace vorlanx::txn {
 
 namespace {
 
+// The online procedure's code of a payment made.
+constexpr std::string_view kPaid = "00";
+
 struct Answer {
     std::string code;
     std::string line1;
@@ -66,10 +69,16 @@ void CardTransactions::runOnlineConsumption(const link::OnlineConsumptionArgs& a
     db::QueryResult result =
         m_database.runQuery(onlineConsumptionCommand(args.card, args.machine, now.date, now.time, args.amount));
     const Answer answer = readAnswer(result);
+    const std::string port = std::to_string(args.port);
     // No result code means nothing was decided; silence makes the terminal report the payment
     // again instead of taking it as done.
-    if (answer.code.empty())
+    if (answer.code.empty()) {
+        m_sink.transactionLogged(transactionLogLine("[消费]", args.address, port, args.machine, args.card, args.amount,
+                                                    "未记账：数据库未应答"));
         return;
+    }
+    m_sink.transactionLogged(transactionLogLine("[消费]", args.address, port, args.machine, args.card, args.amount,
+                                                answer.code == kPaid ? std::string("成功") : "拒绝 " + answer.code));
     const auto frame = link::hexToBytes(replyFrame(args.machine, link::frame::kOnlinePaymentResultPrefix, answer));
     m_sender.sendDatagram(args.address, args.port, frame);
 }
@@ -81,6 +90,8 @@ void CardTransactions::runOfflineUpload(const link::OfflineUploadArgs& args) {
         m_database.runQuery(offlineUploadCommand(args.card, args.machine, args.recordTime, args.amount));
     const std::string booked = result.fieldText(std::size_t{0});
     result.closeQuery();
+    m_sink.transactionLogged(transactionLogLine("[离线]", args.address, args.port, args.machine, args.card, args.amount,
+                                                booked == "1" ? "已记账" : "未记账"));
     // The procedure has committed the record when it says "1"; only then may the terminal
     // delete it from its memory.
     if (booked != "1")

@@ -113,6 +113,19 @@ std::string offlineRecordLine(std::string_view cardHex, std::string_view amountF
            bookingTime(recordTime) + std::string(link::kLineEnd);
 }
 
+std::string transactionLogLine(std::string_view what, std::string_view address, std::string_view portText,
+                               std::string_view machineHex, std::string_view cardHex, std::string_view amountFen,
+                               std::string_view outcome) {
+    std::string line(what);
+    line += ' ';
+    line += address;
+    line += ':';
+    line += portText;
+    line += " 机号" + decimalOf(machineHex) + " 卡" + decimalOf(cardHex) + " " + yuanText(amountFen) + "元 ";
+    line += outcome;
+    return line;
+}
+
 std::string cardQueryFailedLine(std::string_view cardHex) {
     return std::string(cardHex) + "查询失败" + std::string(link::kLineEnd);
 }

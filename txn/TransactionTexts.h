@@ -30,6 +30,12 @@ std::string yuanText(std::string_view amountFen);
 
 // The parameter-return line of an offline record, CRLF included.
 std::string offlineRecordLine(std::string_view cardHex, std::string_view amountFen, std::string_view recordTime);
+// The log line of a payment or an offline record, without line end: what, the terminal
+// (address:port, machine number), the card, the amount and the outcome, e.g.
+// "[消费] 127.0.0.5:3001 机号1 卡12345678 2.5元 成功".
+std::string transactionLogLine(std::string_view what, std::string_view address, std::string_view portText,
+                               std::string_view machineHex, std::string_view cardHex, std::string_view amountFen,
+                               std::string_view outcome);
 // The parameter-return line of a card query the database could not answer, CRLF included.
 std::string cardQueryFailedLine(std::string_view cardHex);
 

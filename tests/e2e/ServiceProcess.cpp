@@ -46,7 +46,8 @@ bool ServiceProcess::spawn() {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    std::vector<std::string> args{VORLANXD_PATH, "--port", std::to_string(m_port), "--dir", m_dir.string()};
+    // Verbose: the tests read the datagrams' entries too.
+    std::vector<std::string> args{VORLANXD_PATH, "--port", std::to_string(m_port), "--dir", m_dir.string(), "--verbose"};
     args.insert(args.end(), m_extra.begin(), m_extra.end());
     std::vector<char*> argv;
     for (auto& a : args)

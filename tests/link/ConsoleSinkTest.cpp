@@ -13,9 +13,16 @@ struct Console : ::testing::Test {
     ConsoleSink sink{out, err};
 };
 
-TEST_F(Console, ClientEntryKeepsItsThreeLines) {
-    sink.clientEntry("2020年5月8日10时5分\r\n[客户]127.0.0.1:3001\r\n[数据]FE\r\n");
-    EXPECT_EQ(out.str(), "2020年5月8日10时5分\n[客户]127.0.0.1:3001\n[数据]FE\n");
+// The datagrams only when verbose: by default the output (the journal) gets the bookings.
+TEST_F(Console, ClientEntryKeepsItsThreeLinesOnlyWhenVerbose) {
+    const std::string entry = "2020年5月8日10时5分\r\n[客户]127.0.0.1:3001\r\n[数据]FE\r\n";
+    sink.clientEntry(entry);
+    sink.transactionLogged("[消费] 127.0.0.1:3001 机号1 卡12345678 2.5元 成功");
+    EXPECT_EQ(out.str(), "[消费] 127.0.0.1:3001 机号1 卡12345678 2.5元 成功\n");
+    std::ostringstream verboseOut;
+    ConsoleSink verbose(verboseOut, err, true);
+    verbose.clientEntry(entry);
+    EXPECT_EQ(verboseOut.str(), "2020年5月8日10时5分\n[客户]127.0.0.1:3001\n[数据]FE\n");
 }
 
 TEST_F(Console, ResultTextIsPrefixedPerLine) {

@@ -1,16 +1,16 @@
+#include "TestService.h"
 #include "link/UdpEndpoint.h"
 #include "shell/AppendBox.h"
 #include "shell/MainWindow.h"
-#include "TestService.h"
-#include "tests/support/FakeTerminal.h"
+#include "shell/ServiceBridge.h"
 #include "shell/StatusPanels.h"
+#include "tests/support/FakeTerminal.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
-
 
 using vorlanx::link::UdpEndpoint;
 using vorlanx::shell::MainWindow;
@@ -40,9 +40,7 @@ private slots:
         QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("按钮_监听")), Qt::LeftButton);
         QCOMPARE(m_window->status().panel(StatusPanels::kOperation), QStringLiteral("端口启动成功"));
     }
-    void cleanup() {
-        closeAll();
-    }
+    void cleanup() { closeAll(); }
 
     void heartbeatIsAcknowledgedAndTheTerminalListed() {
         FakeTerminal terminal;
@@ -51,8 +49,8 @@ private slots:
         terminal.send(m_port, "FE01004E000574000102030000");
         QCOMPARE(terminal.inbox.next(), std::optional<std::string>("FE01004E000181F2D8"));
         QTRY_COMPARE_WITH_TIMEOUT(m_online->topLevelItemCount(), 1, 5000);
-        QCOMPARE(row(0), (QStringList{QStringLiteral("127.0.0.1"), QString::number(terminal.port),
-                                      QStringLiteral("78")}));
+        QCOMPARE(row(0),
+                 (QStringList{QStringLiteral("127.0.0.1"), QString::number(terminal.port), QStringLiteral("78")}));
         QCOMPARE(m_window->status().panel(StatusPanels::kTotal), QStringLiteral("1"));
         QTRY_VERIFY(m_window->log().text().contains(QStringLiteral("[数据]FE01004E0005740001020300")));
     }
@@ -90,10 +88,46 @@ private slots:
         terminal.send(m_port, "FE01000100091120200508051005030000");
         auto& results = m_window->results();
         QTRY_VERIFY_WITH_TIMEOUT(results.text().contains(QStringLiteral("|返回时间：")), 5000);
-        QCOMPARE(results.text(), from + QStringLiteral("|设置成功\r\n") + from + QStringLiteral("|设置成功\r\n") + from +
-                                     QStringLiteral("|设置成功\r\n") + from + QStringLiteral("|白名单数：0\r\n") + from +
+        QCOMPARE(results.text(), from + QStringLiteral("|设置成功\r\n") + from + QStringLiteral("|设置成功\r\n") +
+                                     from + QStringLiteral("|设置成功\r\n") + from +
+                                     QStringLiteral("|白名单数：0\r\n") + from +
                                      QStringLiteral("|返回时间：2020050805100503\r\n"));
         QCOMPARE(success->text(), QStringLiteral("3"));
+    }
+
+    // Between two commands the box may hear from every terminal of a large canteen many times: it
+    // keeps the last 10,000 lines while the success count goes on counting.
+    void resultBoxKeepsItsLastLinesAndTheCountGoesOn() {
+        auto& bridge = m_window->bridge();
+        for (int i = 0; i < 10050; ++i)
+            bridge.resultAppended(QStringLiteral("127.0.0.1:%1|设置成功\r\n").arg(i).toStdString(),
+                                  static_cast<std::size_t>(i + 1));
+        bridge.drain();
+        auto& results = m_window->results();
+        QCOMPARE(results.pieceCount(), std::size_t{10050});
+        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("标签_成功数"))->text(), QStringLiteral("10050"));
+        const QString kept = results.text();
+        QCOMPARE(kept.count(QStringLiteral("\r\n")), 10000);
+        QVERIFY(kept.startsWith(QStringLiteral("127.0.0.1:50|")));
+        QVERIFY(kept.endsWith(QStringLiteral("127.0.0.1:10049|设置成功\r\n")));
+        QVERIFY(results.document()->blockCount() <= 10001);
+        QVERIFY(results.toPlainText().startsWith(QStringLiteral("127.0.0.1:50|")));
+    }
+
+    // A row that made room for a new terminal leaves the list without a word in the status panel.
+    void rowLetGoLeavesTheStatusPanelAlone() {
+        auto& bridge = m_window->bridge();
+        for (const char* address : {"127.0.1.1", "127.0.1.2", "127.0.1.3"})
+            bridge.terminalAdded(address, "3000", "1", "3");
+        bridge.statusChanged("127.0.1.9的机号已变更");
+        bridge.drain();
+        const QString status = m_window->status().panel(StatusPanels::kStatus);
+        QCOMPARE(status, QStringLiteral("127.0.1.9的机号已变更"));
+        bridge.terminalRemoved("127.0.1.2", {});
+        bridge.drain();
+        QCOMPARE(m_online->topLevelItemCount(), 2);
+        QCOMPARE(row(1).first(), QStringLiteral("127.0.1.3"));
+        QCOMPARE(m_window->status().panel(StatusPanels::kStatus), status);
     }
 
     void restartingEmptiesTheList() {

@@ -1,9 +1,9 @@
+#include "config/IniFile.h"
+#include "db/BuiltinDatabase.h"
 #include "link/FrameBuilders.h"
 #include "link/HexText.h"
 #include "link/UdpEndpoint.h"
 #include "tests/support/FakeTerminal.h"
-#include "db/BuiltinDatabase.h"
-#include "config/IniFile.h"
 
 #include <gtest/gtest.h>
 
@@ -264,10 +264,10 @@ private:
     std::filesystem::path m_path;
 };
 
-TEST(Vorlanxd, AcknowledgesA74FrameLogsItAndStopsOnSigterm) {
+TEST(Vorlanxd, AcknowledgesA74FrameLogsItWhenVerboseAndStopsOnSigterm) {
     const std::uint16_t port = freeUdpPort();
     ASSERT_NE(port, 0);
-    ServiceProcess service({"--port", std::to_string(port), "--dir", "."});
+    ServiceProcess service({"--port", std::to_string(port), "--dir", ".", "--verbose"});
     ASSERT_TRUE(service.started());
     ASSERT_TRUE(service.waitForLine("[操作]端口启动成功")) << service.errorText();
 
@@ -324,11 +324,26 @@ TEST(Vorlanxd, AnswersCardsFromTheBuiltinDatabaseThatConfIniSelects) {
     EXPECT_EQ(replies.next(), "FE010001000177644A");
     EXPECT_EQ(canteen.value("SELECT count(*) FROM consumption_record WHERE kind = 'offline'"), "1");
     EXPECT_EQ(canteen.value("SELECT balance_fen FROM card_holder WHERE hr_phyid = 12345678"), "8500");
-    EXPECT_TRUE(service.waitForLine("[结果]离线消费：12345678|12.5元|2020-05-08|10:05:03"));
+    std::vector<std::string> lines;
+    EXPECT_TRUE(service.waitForLine("[结果]离线消费：12345678|12.5元|2020-05-08|10:05:03", &lines));
 
     service.terminate();
-    EXPECT_TRUE(service.waitForLine("[操作]端口已关闭"));
+    EXPECT_TRUE(service.waitForLine("[操作]端口已关闭", &lines));
     EXPECT_EQ(service.exitCode(), 0);
+    // Not a packet dump: one line per booking and per offline record, with the terminal and the
+    // amount, and none per datagram.
+    const std::string terminalText = "127.0.0.1:" + std::to_string(terminal.localPort()) + " 机号1 卡12345678 ";
+    const std::vector<std::string> bookings{"[消费] " + terminalText + "2.5元 成功",
+                                            "[离线] " + terminalText + "12.5元 已记账",
+                                            "[离线] " + terminalText + "12.5元 已记账"};
+    std::vector<std::string> logged;
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.find("[数据]"), std::string::npos) << line;
+        EXPECT_EQ(line.find("[客户]"), std::string::npos) << line;
+        if (line.starts_with("[消费]") || line.starts_with("[离线]"))
+            logged.push_back(line);
+    }
+    EXPECT_EQ(logged, bookings);
     // The payment and both uploads, one after the other: each was committed alone.
     const std::string stopped = service.errorText();
     EXPECT_NE(stopped.find("3 bookings in 3 batches, mean 1.0, largest 1, failed 0"), std::string::npos) << stopped;
@@ -358,7 +373,7 @@ TEST(Vorlanxd, BadArgumentsGiveUsage) {
 TEST(Vorlanxd, HelpGoesToStandardOutputWithExitCodeZero) {
     ServiceProcess service({"--help"});
     ASSERT_TRUE(service.started());
-    EXPECT_EQ(service.readLine(), "usage: vorlanxd [--port N] [--dir DIR]");
+    EXPECT_EQ(service.readLine(), "usage: vorlanxd [--port N] [--dir DIR] [--verbose]");
     EXPECT_EQ(service.exitCode(), 0);
 }
 

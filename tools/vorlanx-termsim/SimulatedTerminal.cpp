@@ -92,6 +92,10 @@ void SimulatedTerminal::sendGarbage(const Bytes& datagram, SimulatorReport& repo
     send(datagram, report);
 }
 
+void SimulatedTerminal::sendSettingDone(SimulatorReport& report) {
+    send(settingDoneFrame(m_machine), report);
+}
+
 void SimulatedTerminal::receiveAll(Clock::time_point now, SimulatorReport& report, std::mt19937_64& random) {
     std::uint32_t from = 0;
     std::uint16_t port = 0;

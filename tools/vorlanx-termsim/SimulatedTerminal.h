@@ -39,6 +39,7 @@ public:
     void start(RequestKind kind, std::uint32_t card, std::uint32_t amountFen, Clock::time_point origin,
                Clock::time_point now, SimulatorReport& report);
     void sendGarbage(const Bytes& datagram, SimulatorReport& report);
+    void sendSettingDone(SimulatorReport& report);
     // Reads every datagram waiting on the socket.
     void receiveAll(Clock::time_point now, SimulatorReport& report, std::mt19937_64& random);
     // Resends, gives up, ends the wait for late replies, sends the keep-alive.

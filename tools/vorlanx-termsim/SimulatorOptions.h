@@ -30,6 +30,8 @@ struct SimulatorOptions {
     std::uint32_t amountMaxFen = 300;
     // Share of sends replaced by a hostile datagram.
     double garbage = 0;
+    // Share of requests preceded by an "81" setting reply, as a terminal sends after a setting.
+    double settingDone = 0;
     // A terminal resends a request that got no reply within the time-out, up to attempts sends.
     std::chrono::milliseconds timeout{1000};
     int attempts = 4;

@@ -14,6 +14,10 @@
 #include <string>
 #include <string_view>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 using namespace vorlanx::tools;
@@ -31,6 +35,7 @@ const char* const kUsage =
     "  --card-range A-B    cards A to B (default 12345678-12345678)\n"
     "  --amount A-B        payment amounts in fen (default 1-300)\n"
     "  --garbage P         share P (0 to 1) of sends replaced by hostile datagrams\n"
+    "  --setting-done P    share P (0 to 1) of requests preceded by an 81 setting reply\n"
     "  --timeout MS        resend a request unanswered after MS milliseconds (default 1000)\n"
     "  --attempts N        sends of one request before it counts as lost (default 4)\n"
     "  --settle MS         after a resent request, wait up to MS after the last send for the other\n"
@@ -159,11 +164,11 @@ int main(int argc, char** argv) {
                 return usage("--amount wants A-B in fen");
             o.amountMinFen = *a;
             o.amountMaxFen = *b;
-        } else if (arg == "--garbage" || arg == "--drop-replies") {
+        } else if (arg == "--garbage" || arg == "--drop-replies" || arg == "--setting-done") {
             const auto p = decimal(value);
             if (!p || *p > 1)
                 return usage(arg + " wants a share from 0 to 1");
-            (arg == "--garbage" ? o.garbage : o.dropReplies) = *p;
+            (arg == "--garbage" ? o.garbage : arg == "--setting-done" ? o.settingDone : o.dropReplies) = *p;
         } else if (arg == "--timeout") {
             const auto ms = number<int>(value);
             if (!ms || *ms < 1)
@@ -213,6 +218,14 @@ int main(int argc, char** argv) {
     if (o.mix[0] + o.mix[1] + o.mix[2] == 0 && o.count > 0)
         return usage("idle terminals (--mix 0:0:0) run for a --duration");
 
+#ifndef _WIN32
+    // A socket per terminal: a canteen of 10,000 needs more than the usual 1,024 descriptors.
+    if (rlimit files{}; getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max &&
+                        files.rlim_cur < static_cast<rlim_t>(o.terminals) + 64) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+#endif
     Simulator simulator(o);
     g_running = &simulator;
     std::signal(SIGINT, stopRun);

@@ -3,23 +3,25 @@
 // starts listening, lets simulated terminals send card queries at a fixed rate, and measures how
 // late a 100 ms timer fires on the UI thread meanwhile.
 //
-// usage: vorlanx-window-lag [RATE [SECONDS]]   (default 10000 datagrams/s for 10 s)
+// usage: vorlanx-window-lag [RATE [SECONDS [TERMINALS]]]
+//        (default 10000 datagrams/s for 10 s from 128 terminals, each on its own address)
 
+#include "config/IniFile.h"
+#include "db/BuiltinDatabaseAdmin.h"
+#include "db/ServiceDatabase.h"
 #include "link/SharedClock.h"
 #include "link/UdpEndpoint.h"
-#include "shell/MainWindow.h"
 #include "service/VorlanxService.h"
+#include "shell/MainWindow.h"
 #include "tools/vorlanx-termsim/LatencyHistogram.h"
 #include "tools/vorlanx-termsim/Simulator.h"
-#include "db/BuiltinDatabaseAdmin.h"
-#include "config/IniFile.h"
-#include "db/ServiceDatabase.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,15 +29,27 @@
 #include <random>
 #include <thread>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const double rate = argc > 1 ? std::atof(argv[1]) : 10000.0;
     const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
-    if (!(rate > 0) || !(seconds > 0)) {
-        std::fprintf(stderr, "usage: vorlanx-window-lag [RATE [SECONDS]]\n");
+    const int terminals = argc > 3 ? std::atoi(argv[3]) : 128;
+    if (!(rate > 0) || !(seconds > 0) || terminals < 1 || terminals > 60000) {
+        std::fprintf(stderr, "usage: vorlanx-window-lag [RATE [SECONDS [TERMINALS]]]\n");
         return 2;
     }
+#ifndef _WIN32
+    // A socket per simulated terminal.
+    if (rlimit files{}; getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+#endif
     QApplication app(argc, argv);
 
     namespace fs = std::filesystem;
@@ -67,7 +81,7 @@ int main(int argc, char** argv) {
 
         vorlanx::tools::SimulatorOptions o;
         o.servicePort = port;
-        o.terminals = 128;
+        o.terminals = terminals;
         o.rate = rate;
         o.durationSeconds = seconds;
         o.heartbeat = std::chrono::milliseconds(0);
@@ -108,6 +122,8 @@ int main(int argc, char** argv) {
         std::printf("flood: %.0f datagrams/s asked, %.0f answered/s, sent %llu, answered %llu, lost %llu\n", rate,
                     report.rate(), static_cast<unsigned long long>(report.sent),
                     static_cast<unsigned long long>(report.answered), static_cast<unsigned long long>(report.lost));
+        std::printf("online list: %d rows\n",
+                    window.findChild<QTreeWidget*>(QStringLiteral("超级列表框1"))->topLevelItemCount());
         std::printf("window: 100 ms timer late by p50 %.1f ms, p99 %.1f ms, max %.1f ms over %llu firings "
                     "(target: under 100 ms)\n",
                     static_cast<double>(lateness.percentile(0.5)) / 1000,

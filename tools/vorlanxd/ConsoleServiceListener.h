@@ -22,6 +22,7 @@ public:
     void resultAppended(const std::string& text, std::optional<std::size_t> successCount) override {
         m_sink.resultAppended(text, successCount);
     }
+    void transactionLogged(const std::string& line) override { m_sink.transactionLogged(line); }
     void personnelRefreshStarted(const std::string& operationText) override { m_sink.operation(operationText); }
     void personnelListCleared() override {}
     void personnelRowAdded(const txn::PersonnelRow&, const std::string&) override {}

@@ -46,14 +46,16 @@ extern "C" void requestReload(int) {
 }
 
 constexpr const char* kUsage =
-    "usage: vorlanxd [--port N] [--dir DIR]\n"
+    "usage: vorlanxd [--port N] [--dir DIR] [--verbose]\n"
     "The canteen terminals' payment service without its window: answers the terminals' UDP frames\n"
-    "through the database that DIR/conf.ini selects and writes the activity log to standard output.\n"
+    "through the database that DIR/conf.ini selects and writes one line per booking, refused payment,\n"
+    "offline record, administration answer, connection change and error to standard output.\n"
     "  --port N   UDP port to listen on, 1 to 65535 (default 3000)\n"
     "  --dir DIR  service directory holding conf.ini and the built-in database\n"
     "             (default: the executable's directory)\n"
     "  --drain S  on stopping, wait up to S seconds (0 to 600, default 10) for the bookings under way\n"
     "             to finish and be answered before the port closes\n"
+    "  --verbose  also every datagram, as the window's activity log shows it (three lines each)\n"
     "  --help     this text\n"
     "Stops on SIGINT or SIGTERM: takes no more datagrams, drops the frames not yet started (their\n"
     "terminals send them again), answers what is under way and closes the port.\n"
@@ -65,6 +67,7 @@ struct Options {
     fs::path dir;
     std::chrono::milliseconds drain = service::VorlanxService::kDefaultDrainLimit;
     bool help = false;
+    bool verbose = false;
 };
 
 constexpr unsigned kMaxDrainSeconds = 600;
@@ -112,6 +115,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             if (!drain)
                 return std::nullopt;
             options.drain = *drain;
+            continue;
+        }
+        if (arg == "--verbose" || arg == "-v") {
+            options.verbose = true;
             continue;
         }
         if ((arg == "--port" || arg == "--dir") && i + 1 < argc) {
@@ -164,7 +171,7 @@ int main(int argc, char** argv) {
 #endif
 
     SystemdNotifier notifier;
-    link::ConsoleSink sink(std::cout, std::cerr);
+    link::ConsoleSink sink(std::cout, std::cerr, options->verbose);
     ConsoleServiceListener listener(sink);
     service::VorlanxService service({options->dir, {}, options->drain});
     service.setListener(&listener);
@@ -197,7 +204,7 @@ int main(int argc, char** argv) {
                    (service.database().isConnected() ? ", database connected" : ", database not connected"));
 
 #ifndef _WIN32
-    service::ControlServer control(service, [&sink](const std::string& line) { sink.clientEntry(line); });
+    service::ControlServer control(service, [&sink](const std::string& line) { sink.entry(line); });
     if (const auto error = control.start(options->dir / service::ControlServer::kSocketName))
         std::cerr << "vorlanxd: " << *error << "; running without the control channel (vorlanxctl)\n";
 #endif
