@@ -56,9 +56,8 @@ void TerminalHealth::refused() {
 
 void TerminalHealth::checksumMatched(const std::string& address) {
     std::lock_guard lock(m_mutex);
-    const auto found = m_terminals.find(address);
-    if (found != m_terminals.end())
-        ++found->second.checkedFrames;
+    if (Heard* found = m_terminals.find(address))
+        ++found->terminal.checkedFrames;
 }
 
 std::vector<TerminalHealth::Terminal> TerminalHealth::terminals() const {
