@@ -106,7 +106,7 @@ std::optional<int> ServiceProcess::exited(std::chrono::milliseconds limit) {
 std::string ServiceProcess::log() const {
     std::ifstream in(m_dir / "log.txt", std::ios::binary);
     std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    return text.size() > 4000 ? text.substr(text.size() - 4000) : text;
+    return text.size() > 200000 ? text.substr(text.size() - 200000) : text;
 }
 
 } // namespace vorlanx::e2e
