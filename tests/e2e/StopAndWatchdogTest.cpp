@@ -6,6 +6,7 @@
 #include "link/UdpEndpoint.h"
 #include "tests/e2e/Canteen.h"
 #include "tests/e2e/ServiceProcess.h"
+#include "tests/support/NotifySocket.h"
 #include "tools/vorlanx-termsim/TerminalFrames.h"
 
 #include <gtest/gtest.h>
@@ -148,54 +149,11 @@ TEST(StopAndWatchdog, SigtermAnswersEveryPaymentItBookedAndDropsTheOnesNotStarte
 }
 
 #if VORLANXD_SYSTEMD
-// systemd's end of the notify socket, as NOTIFY_SOCKET for the child while this object lives.
-class NotifySocket {
-public:
-    NotifySocket() {
-        std::random_device random;
-        m_path = std::filesystem::temp_directory_path() / ("vorlanx-notify-" + std::to_string(random()));
-        m_fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", m_path.c_str());
-        m_bound = bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-        setenv("NOTIFY_SOCKET", m_path.c_str(), 1);
-    }
-    ~NotifySocket() {
-        unsetenv("NOTIFY_SOCKET");
-        unsetenv("WATCHDOG_USEC");
-        ::close(m_fd);
-        std::error_code error;
-        std::filesystem::remove(m_path, error);
-    }
-    bool bound() const { return m_bound; }
-    // When each WATCHDOG=1 came, reading until `until`.
-    std::vector<Clock::time_point> beatsUntil(Clock::time_point until) {
-        std::vector<Clock::time_point> beats;
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
-            if (left.count() <= 0)
-                return beats;
-            pollfd p{m_fd, POLLIN, 0};
-            if (poll(&p, 1, static_cast<int>(left.count())) <= 0)
-                continue;
-            char message[4096];
-            const auto n = recv(m_fd, message, sizeof message, 0);
-            if (n > 0 && std::string(message, static_cast<std::size_t>(n)).find("WATCHDOG=1") != std::string::npos)
-                beats.push_back(Clock::now());
-        }
-    }
-
-private:
-    std::filesystem::path m_path;
-    int m_fd = -1;
-    bool m_bound = false;
-};
 
 TEST(StopAndWatchdog, WaitingOnALockedDatabaseKeepsTheWatchdogBeatingAndPaymentsResume) {
     e2e::Canteen canteen(10);
     const std::vector<std::uint32_t> cards = canteen.cards();
-    NotifySocket notify;
+    test::NotifySocket notify;
     ASSERT_TRUE(notify.bound());
     // A short interval for the test: vorlanxd beats every 0.6 s while it shows progress.
     constexpr auto kInterval = 1200ms;

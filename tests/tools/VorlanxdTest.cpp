@@ -4,6 +4,7 @@
 #include "link/HexText.h"
 #include "link/UdpEndpoint.h"
 #include "tests/support/FakeTerminal.h"
+#include "tests/support/NotifySocket.h"
 
 #include <gtest/gtest.h>
 
@@ -180,56 +181,6 @@ private:
     std::optional<int> m_status;
 };
 
-// systemd's end of the notify socket: a Unix datagram socket whose path the service gets in
-// NOTIFY_SOCKET, set for the child only while this object lives.
-class NotifySocket {
-public:
-    NotifySocket() {
-        std::random_device random;
-        m_path = std::filesystem::temp_directory_path() / ("vorlanxd-notify-" + std::to_string(random()));
-        m_fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", m_path.c_str());
-        m_bound = bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-        setenv("NOTIFY_SOCKET", m_path.c_str(), 1);
-    }
-    ~NotifySocket() {
-        unsetenv("NOTIFY_SOCKET");
-        unsetenv("WATCHDOG_USEC");
-        ::close(m_fd);
-        std::error_code error;
-        std::filesystem::remove(m_path, error);
-    }
-    bool bound() const { return m_bound; }
-
-    // Messages until one holds `part`; every message read is kept in `seen`.
-    bool waitFor(const std::string& part, std::chrono::milliseconds limit = 10s) {
-        const auto deadline = Clock::now() + limit;
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0)
-                return false;
-            pollfd p{m_fd, POLLIN, 0};
-            if (poll(&p, 1, static_cast<int>(left.count())) <= 0)
-                continue;
-            char message[4096];
-            const auto n = recv(m_fd, message, sizeof message, 0);
-            if (n <= 0)
-                continue;
-            seen.emplace_back(message, static_cast<std::size_t>(n));
-            if (seen.back().find(part) != std::string::npos)
-                return true;
-        }
-    }
-
-    std::vector<std::string> seen;
-
-private:
-    std::filesystem::path m_path;
-    int m_fd = -1;
-    bool m_bound = false;
-};
 
 using vorlanx::test::freeUdpPort;
 using Replies = vorlanx::test::TerminalInbox;
@@ -432,7 +383,7 @@ TEST(Vorlanxd, ReloadsConfIniAndThePersonnelListOnSighupWithoutDroppingThePort) 
 
 #if VORLANXD_SYSTEMD
 TEST(Vorlanxd, ReportsReadyOnceListeningAndBeatsTheWatchdogThroughTheNotifySocket) {
-    NotifySocket notify;
+    vorlanx::test::NotifySocket notify;
     ASSERT_TRUE(notify.bound());
     setenv("WATCHDOG_USEC", "3000000", 1);
     const std::uint16_t port = freeUdpPort();
