@@ -1,0 +1,30 @@
+#pragma once
+
+#include "config/SettingsTexts.h"
+#include "link/TerminalHealth.h"
+
+#include <string>
+#include <string_view>
+
+// The fixed texts that the window shows the operator besides the captions of its controls
+// (Controls.h). Every window takes them from here; the texts of the settings and of the
+// administration commands come from their own parts of the core (config/, admin/).
+namespace vorlanx::ui {
+
+// Title of every message box of the window.
+inline constexpr std::string_view kMessageTitle = config::kMessageTitle;
+
+// 按钮_监听 with an empty port box.
+inline constexpr std::string_view kPortMissingText = "请输入监听端口";
+
+// The self-restart after a save could not start the new process.
+inline constexpr std::string_view kRestartFailedText = "重启失败，请手动重新启动程序";
+
+// At start-up: an entry of conf.ini's allow-list that is neither an address nor a network.
+std::string allowListRefusedText(std::string_view entry);
+
+// The tooltip of a row of the online terminal list: what the service has heard from it, the
+// time in local time.
+std::string onlineRowTip(const link::TerminalHealth::Terminal& terminal);
+
+} // namespace vorlanx::ui
