@@ -699,6 +699,8 @@ constexpr StatusPanel kPanels[] = {
     {70, ""},       {35, "操作："}, {260, ""},        {30, "时间"}, {0, ""},
 };
 
+static_assert(std::size(kPanels) == kStatusPanelCount);
+
 // Every ID once, every parent a group or tab before its children, every page's control on a page.
 constexpr bool wellFormed() {
     for (std::size_t i = 0; i < std::size(kControls); ++i) {

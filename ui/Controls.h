@@ -286,6 +286,7 @@ struct StatusPanel {
     int width; // pixels at 96 DPI; 0 takes the rest of the bar
     std::string_view text;
 };
+inline constexpr int kStatusPanelCount = 10;
 inline constexpr int kTotalPanel = 1;
 inline constexpr int kLocalIpPanel = 3;
 inline constexpr int kStatusPanel = 5;
