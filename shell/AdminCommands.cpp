@@ -1,6 +1,5 @@
 #include "shell/AdminCommands.h"
 
-#include "config/SettingsTexts.h"
 #include "service/VorlanxService.h"
 #include "shell/AppendBox.h"
 #include "shell/BasicPage.h"
@@ -10,6 +9,9 @@
 #include "shell/StatusPanels.h"
 #include "shell/TimeField.h"
 #include "shell/WhitelistPage.h"
+#include "shell/Widgets.h"
+#include "ui/AdminCommand.h"
+#include "ui/Texts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,27 +30,22 @@ using admin::Shape;
 AdminCommands::AdminCommands(service::VorlanxService& service, ServiceBridge& bridge, Controls controls,
                              QObject* parent)
     : QObject(parent), m_service(service), m_bridge(bridge), m_controls(controls) {
-    BasicPage* basic = controls.basic;
-    PeriodPage* periods = controls.periods;
     WhitelistPage* whitelist = controls.whitelist;
-    wire(basic->clockAll, CommandKind::Clock, Shape::All);
-    wire(basic->clockOne, CommandKind::Clock, Shape::Single);
-    wire(periods->periodsAll, CommandKind::Periods, Shape::All);
-    wire(periods->periodsOne, CommandKind::Periods, Shape::Single);
-    wire(periods->amountsAll, CommandKind::Amounts, Shape::All);
-    wire(periods->amountsOne, CommandKind::Amounts, Shape::Single);
-    wire(basic->modeAll, CommandKind::Mode, Shape::All);
-    wire(basic->modeOne, CommandKind::Mode, Shape::Single);
-    wire(basic->titleAll, CommandKind::Title, Shape::All);
-    wire(basic->titleOne, CommandKind::Title, Shape::Single);
-    wire(basic->listModeAll, CommandKind::ListMode, Shape::All);
-    wire(basic->listModeOne, CommandKind::ListMode, Shape::Single);
-    wire(whitelist->readAll, CommandKind::ReadCount, Shape::All);
-    wire(whitelist->readOne, CommandKind::ReadCount, Shape::Single);
-    wire(whitelist->deleteAll, CommandKind::DeleteWhitelist, Shape::All);
-    wire(whitelist->deleteOne, CommandKind::DeleteWhitelist, Shape::Single);
-    wire(whitelist->downloadOne, CommandKind::WhitelistDownload, Shape::Single);
-    wire(whitelist->downloadAll, CommandKind::WhitelistDownload, Shape::All);
+    // Every button of the description that starts an administration command, found by its name
+    // among the pages.
+    for (const ui::Control& c : ui::controls()) {
+        const auto command = ui::adminCommand(c.command);
+        if (!command)
+            continue;
+        QPushButton* button = nullptr;
+        for (QWidget* page : {static_cast<QWidget*>(controls.basic), static_cast<QWidget*>(controls.periods),
+                              static_cast<QWidget*>(whitelist)}) {
+            if (!button)
+                button = page->findChild<QPushButton*>(qText(c.name));
+        }
+        Q_ASSERT(button);
+        wire(button, command->kind, command->shape);
+    }
     whitelist->parallelDownload->setChecked(m_service.parallelDownload());
     connect(whitelist->parallelDownload, &QCheckBox::toggled, this,
             [this](bool on) { m_service.setParallelDownload(on); });
@@ -83,8 +80,8 @@ admin::CommandRequest AdminCommands::readControls(CommandKind kind, Shape shape)
     request.modeIndex = basic->mode->currentIndex();
     request.titleUtf8 = basic->title->text().toStdString();
     request.parallelDownload = m_controls.whitelist->parallelDownload->isChecked();
-    request.list = basic->blackList->isChecked() && !basic->whiteList->isChecked() ? link::CardList::Black
-                                                                                    : link::CardList::White;
+    request.list =
+        basic->blackList->isChecked() && !basic->whiteList->isChecked() ? link::CardList::Black : link::CardList::White;
     return request;
 }
 
@@ -114,8 +111,7 @@ void AdminCommands::run(CommandKind kind, Shape shape) {
         setButtonsEnabled(true);
     }
     if (prepared.message)
-        MessageBox::information(m_controls.resultGroup->window(),
-                                QString::fromStdString(std::string(config::kMessageTitle)),
+        MessageBox::information(m_controls.resultGroup->window(), qText(ui::kMessageTitle),
                                 QString::fromStdString(*prepared.message));
 }
 

@@ -1,12 +1,14 @@
 #include "shell/AppendBox.h"
 
+#include "shell/Widgets.h"
+
 #include <QScrollBar>
 #include <QTextCursor>
 
 namespace vorlanx::shell {
 
-AppendBox::AppendBox(const char* name, QWidget* parent) : QPlainTextEdit(parent) {
-    setObjectName(QString::fromUtf8(name));
+AppendBox::AppendBox(ui::Id id, QWidget* parent) : QPlainTextEdit(parent) {
+    tagControl(this, id);
     setReadOnly(true);
     // Frames are long runs of hex without blanks: scroll sideways rather than break them anywhere.
     setLineWrapMode(QPlainTextEdit::NoWrap);

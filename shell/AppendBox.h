@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Controls.h"
+
 #include <QPlainTextEdit>
 
 #include <cstddef>
@@ -14,7 +16,7 @@ namespace vorlanx::shell {
 // it was emptied, so that pruning and the success count never have to split the whole text again.
 class AppendBox : public QPlainTextEdit {
 public:
-    AppendBox(const char* name, QWidget* parent);
+    AppendBox(ui::Id id, QWidget* parent);
 
     // Keep only the last `lines` complete lines (0: all); the piece count goes on counting what
     // was appended.

@@ -8,10 +8,10 @@
 
 namespace vorlanx::shell {
 
-DataConfigPage::DataConfigPage(service::VorlanxService& service, StatusPanels& status, QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("数据配置"));
-    terminals = makeList("超级列表框_设备", {QStringLiteral("设备IP"), QStringLiteral("端口号"), QStringLiteral("机号")},
-                         {120, 50, 50}, this);
+DataConfigPage::DataConfigPage(service::VorlanxService& service, StatusPanels& status, QWidget* parent)
+    : QWidget(parent) {
+    setObjectName(qText(ui::pageEntry(ui::Page::DataConfig).name));
+    terminals = makeList(ui::Id::TerminalList, this);
     database = new DatabaseSettingsGroup(service, status, this);
 
     auto* row = new QHBoxLayout(this);

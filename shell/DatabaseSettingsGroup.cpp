@@ -1,12 +1,12 @@
 #include "shell/DatabaseSettingsGroup.h"
 
+#include "config/ConnectionSettingsLoad.h"
+#include "config/ConnectionSettingsSave.h"
 #include "service/VorlanxService.h"
 #include "shell/MessageBox.h"
 #include "shell/StatusPanels.h"
 #include "shell/Widgets.h"
-#include "config/ConnectionSettingsLoad.h"
-#include "config/ConnectionSettingsSave.h"
-#include "config/SettingsTexts.h"
+#include "ui/Texts.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -16,19 +16,18 @@
 
 namespace vorlanx::shell {
 
-
 DatabaseSettingsGroup::DatabaseSettingsGroup(service::VorlanxService& service, StatusPanels& status, QWidget* parent)
     : QGroupBox(parent), m_service(service), m_status(status) {
-    setObjectName(QStringLiteral("分组框11"));
-    setTitle(QStringLiteral("数据库"));
-    m_server = makeAddressEdit("IP编辑框_服务地址", QStringLiteral("127.0.0.1"), this);
-    m_name = makeLineEdit("编辑框_数据库名称", QString(), this);
-    m_user = makeLineEdit("编辑框_登录用户", QStringLiteral("sa"), this);
-    m_password = makeLineEdit("编辑框_登录密码", QStringLiteral("468"), this);
-    m_password->setEchoMode(QLineEdit::Password);
-    m_sqlServer = makeCheck("选择框_数据库选择", QStringLiteral("MSSQL库"), this);
-    m_builtin = makeCheck("选择框_内置库", QStringLiteral("内置库"), this);
-    m_save = makeButton("按钮_保存数据配置", QStringLiteral("保存数据配置"), this);
+    using ui::Id;
+    tagControl(this, Id::DatabaseGroup);
+    setTitle(captionOf(Id::DatabaseGroup));
+    m_server = makeLineEdit(Id::ServerAddress, this);
+    m_name = makeLineEdit(Id::DatabaseName, this);
+    m_user = makeLineEdit(Id::UserEdit, this);
+    m_password = makeLineEdit(Id::PasswordEdit, this);
+    m_sqlServer = makeCheck(Id::SqlServerCheck, this);
+    m_builtin = makeCheck(Id::BuiltinCheck, this);
+    m_save = makeButton(Id::SaveDatabaseButton, this);
 
     // At most one database kind is ticked; both may be cleared (no database).
     connect(m_sqlServer, &QCheckBox::toggled, this, [this](bool on) {
@@ -46,10 +45,13 @@ DatabaseSettingsGroup::DatabaseSettingsGroup(service::VorlanxService& service, S
     auto* form = new QFormLayout(this);
     form->setContentsMargins(6, 4, 6, 4);
     form->setVerticalSpacing(4);
-    form->addRow(QStringLiteral("服务地址："), m_server);
-    form->addRow(QStringLiteral("数据名称："), m_name);
-    form->addRow(QStringLiteral("登录用户："), m_user);
-    form->addRow(QStringLiteral("登录密码："), m_password);
+    // The form makes the labels; they are tagged afterwards so that a walk of the window finds them.
+    const std::pair<Id, QLineEdit*> rows[] = {
+        {Id::ServerLabel, m_server}, {Id::NameLabel, m_name}, {Id::UserLabel, m_user}, {Id::PasswordLabel, m_password}};
+    for (const auto& [label, field] : rows) {
+        form->addRow(captionOf(label), field);
+        tagControl(form->labelForField(field), label);
+    }
     form->addRow(kinds);
     form->addRow(m_save);
 
@@ -100,7 +102,7 @@ void DatabaseSettingsGroup::setConnecting(bool connecting) {
 }
 
 void DatabaseSettingsGroup::showMessage(const QString& text) {
-    MessageBox::information(nullptr, QString::fromStdString(std::string(config::kMessageTitle)), text);
+    MessageBox::information(nullptr, qText(ui::kMessageTitle), text);
 }
 
 void DatabaseSettingsGroup::show(const config::ConnectionSettings& s) {

@@ -1,11 +1,20 @@
 #include "shell/ListMenu.h"
 
+#include "shell/Widgets.h"
+
 #include <QTreeWidget>
 
 namespace vorlanx::shell {
 
-ListMenu::ListMenu(const QString& title, QTreeWidget* list, QWidget* parent) : QMenu(title, parent), m_list(list) {
-    setObjectName(title);
+ListMenu::ListMenu(const ui::Menu& menu, QTreeWidget* list, QWidget* parent)
+    : QMenu(qText(menu.title), parent), m_list(list) {
+    setObjectName(title());
+    for (const ui::MenuItem& entry : menu.items) {
+        QAction* action = addAction(qText(entry.text));
+        if (entry.needsSelection)
+            m_selectionItems << action;
+        m_items.append({entry.command, action});
+    }
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         prepareAt(pos);
@@ -13,11 +22,12 @@ ListMenu::ListMenu(const QString& title, QTreeWidget* list, QWidget* parent) : Q
     });
 }
 
-QAction* ListMenu::addItem(const QString& text, bool needsSelection) {
-    QAction* action = addAction(text);
-    if (needsSelection)
-        m_selectionItems << action;
-    return action;
+QAction* ListMenu::item(ui::Command command) const {
+    for (const auto& [c, action] : m_items) {
+        if (c == command)
+            return action;
+    }
+    return nullptr;
 }
 
 void ListMenu::prepareAt(const QPoint& pos) {

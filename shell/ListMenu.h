@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Controls.h"
+
 #include <QMenu>
 
 class QAction;
@@ -12,10 +14,11 @@ namespace vorlanx::shell {
 // row is then disabled; the other items stay enabled.
 class ListMenu : public QMenu {
 public:
-    ListMenu(const QString& title, QTreeWidget* list, QWidget* parent);
+    // The menu of the window's description, with all its items.
+    ListMenu(const ui::Menu& menu, QTreeWidget* list, QWidget* parent);
 
-    // Adds an item; a selection-dependent item is enabled only while a row is selected.
-    QAction* addItem(const QString& text, bool needsSelection);
+    // The item that runs command.
+    QAction* item(ui::Command command) const;
 
     // What a right click at pos (viewport coordinates) does before the menu shows.
     void prepareAt(const QPoint& pos);
@@ -26,6 +29,7 @@ public:
 private:
     QTreeWidget* m_list;
     QList<QAction*> m_selectionItems;
+    QList<std::pair<ui::Command, QAction*>> m_items;
 };
 
 } // namespace vorlanx::shell

@@ -4,6 +4,7 @@
 #include "shell/MessageBox.h"
 #include "shell/StatusPanels.h"
 #include "shell/Widgets.h"
+#include "ui/Texts.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -19,27 +20,28 @@ namespace vorlanx::shell {
 
 ListenerGroup::ListenerGroup(service::VorlanxService& service, StatusPanels& status, Hooks hooks, QWidget* parent)
     : QGroupBox(parent), m_service(service), m_status(status), m_hooks(std::move(hooks)) {
-    setObjectName(QStringLiteral("分组框3"));
-    setTitle(QStringLiteral("监听"));
-    m_port = makeLineEdit("编辑框_端口1", QStringLiteral("3000"), this);
-    m_port->setMaxLength(5);
-    m_start = makeButton("按钮_监听", QStringLiteral("开始监听"), this);
-    m_stop = makeButton("按钮_停止", QStringLiteral("停止"), this);
-    m_whitelistCount = makeLabel(QStringLiteral("0"), this, "白名单数");
-    m_successCount = makeLabel(QStringLiteral("0"), this, "标签_成功数");
+    using ui::Id;
+    tagControl(this, Id::ListenerGroup);
+    setTitle(captionOf(Id::ListenerGroup));
+    m_port = makeLineEdit(Id::ListenPort, this);
+    m_start = makeButton(Id::ListenButton, this);
+    m_stop = makeButton(Id::StopButton, this);
+    m_whitelistCount = makeLabel(Id::WhitelistCount, this);
+    m_successCount = makeLabel(Id::SuccessCount, this);
 
     m_port->setFixedWidth(48);
     m_stop->setFixedWidth(48);
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(6, 2, 6, 4);
     grid->setSpacing(4);
-    grid->addWidget(m_port, 0, 0);
-    grid->addWidget(m_start, 0, 1, 1, 2);
-    grid->addWidget(m_stop, 0, 3);
+    placeInGrid(grid, m_port);
+    placeInGrid(grid, m_start);
+    placeInGrid(grid, m_stop);
+    // The counts share the grid's second row in a row of their own, the values taking the room.
     auto* counts = new QHBoxLayout;
-    counts->addWidget(makeLabel(QStringLiteral("名单数："), this));
+    counts->addWidget(makeLabel(Id::WhitelistCountLabel, this));
     counts->addWidget(m_whitelistCount, 1);
-    counts->addWidget(makeLabel(QStringLiteral("成功数："), this));
+    counts->addWidget(makeLabel(Id::SuccessCountLabel, this));
     counts->addWidget(m_successCount, 1);
     grid->addLayout(counts, 1, 0, 1, 4);
 
@@ -57,7 +59,7 @@ void ListenerGroup::startListening() {
         m_hooks.clearOnlineList();
     const QString text = m_port->text().trimmed();
     if (text.isEmpty()) {
-        MessageBox::information(window(), QStringLiteral("信息："), QStringLiteral("请输入监听端口"));
+        MessageBox::information(window(), qText(ui::kMessageTitle), qText(ui::kPortMissingText));
         m_stop->setEnabled(false);
         return;
     }
@@ -77,7 +79,9 @@ void ListenerGroup::startListening() {
     m_port->setEnabled(false);
 }
 
-void ListenerGroup::stopListening() { stopThen({}); }
+void ListenerGroup::stopListening() {
+    stopThen({});
+}
 
 void ListenerGroup::stopThen(std::function<void()> after) {
     if (!m_service.beginStop()) {

@@ -1,7 +1,6 @@
 #include "shell/MainWindow.h"
 
 #include "config/PeriodSettings.h"
-#include "config/SettingsTexts.h"
 #include "link/LogText.h"
 #include "service/VorlanxService.h"
 #include "shell/AdminCommands.h"
@@ -20,6 +19,7 @@
 #include "shell/TimeField.h"
 #include "shell/WhitelistPage.h"
 #include "shell/Widgets.h"
+#include "ui/Texts.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -42,11 +42,11 @@ namespace vorlanx::shell {
 
 MainWindow::MainWindow(service::VorlanxService& service, QWidget* parent)
     : QMainWindow(parent), m_service(service), m_bridge(new ServiceBridge(this)), m_status(new StatusPanels(this)) {
-    setWindowTitle(QStringLiteral("VorlanxV7_20200508"));
+    setWindowTitle(qText(ui::kWindowTitle));
     QFont small = font();
-    small.setPointSize(8);
+    small.setPointSize(ui::kFontPointSize);
     setFont(small);
-    setGeometry(50, 50, 804, 490);
+    setGeometry(ui::kWindowX, ui::kWindowY, ui::kWindowWidth, ui::kWindowHeight);
     setStatusBar(m_status);
     buildLayout();
     buildMenus();
@@ -55,12 +55,12 @@ MainWindow::MainWindow(service::VorlanxService& service, QWidget* parent)
     m_service.setListener(m_bridge);
 
     m_clockTimer = new QTimer(this);
-    m_clockTimer->setObjectName(QStringLiteral("时钟1"));
-    m_clockTimer->setInterval(300);
+    m_clockTimer->setObjectName(qText(ui::kClockTimer.name));
+    m_clockTimer->setInterval(ui::kClockTimer.periodMs);
     connect(m_clockTimer, &QTimer::timeout, this, &MainWindow::clockTick);
     m_logTimer = new QTimer(this);
-    m_logTimer->setObjectName(QStringLiteral("时钟2"));
-    m_logTimer->setInterval(500);
+    m_logTimer->setObjectName(qText(ui::kLogTimer.name));
+    m_logTimer->setInterval(ui::kLogTimer.periodMs);
     connect(m_logTimer, &QTimer::timeout, this, &MainWindow::logTick);
 
     windowCreated();
@@ -82,55 +82,54 @@ void MainWindow::buildLayout() {
     auto* central = new QWidget(this);
     setCentralWidget(central);
 
-    m_onlineList = makeList("超级列表框1", {QStringLiteral("设备IP"), QStringLiteral("端口号"), QStringLiteral("机号")},
-                            {120, 50, 50}, central);
+    using ui::Id;
+    m_onlineList = makeList(Id::OnlineList, central);
     m_onlineList->setFixedWidth(226);
 
     ListenerGroup::Hooks hooks;
     hooks.clearOnlineList = [this] { clearOnlineList(); };
     m_listenerGroup = new ListenerGroup(m_service, *m_status, std::move(hooks), central);
 
-    auto* sendGroup = makeGroup("分组框4", QStringLiteral("发送目标"), central);
-    m_sendAddress = makeAddressEdit("IP编辑框1", QString(), sendGroup);
-    m_sendPort = makeLineEdit("编辑框_发送端口", QStringLiteral("3000"), sendGroup);
-    m_sendMachine = makeLineEdit("编辑框_发送机号", QString(), sendGroup);
+    auto* sendGroup = makeGroup(Id::SendGroup, central);
+    m_sendAddress = makeLineEdit(Id::SendAddress, sendGroup);
+    m_sendPort = makeLineEdit(Id::SendPort, sendGroup);
+    m_sendMachine = makeLineEdit(Id::SendMachine, sendGroup);
     m_sendAddress->setFixedWidth(112);
     m_sendPort->setFixedWidth(44);
     m_sendMachine->setFixedWidth(40);
     auto* sendGrid = new QGridLayout(sendGroup);
     sendGrid->setContentsMargins(6, 2, 6, 4);
     sendGrid->setSpacing(4);
-    sendGrid->addWidget(makeLabel(QStringLiteral("IP:"), sendGroup), 0, 0);
-    sendGrid->addWidget(m_sendAddress, 0, 1, 1, 3);
-    sendGrid->addWidget(makeLabel(QStringLiteral("端口"), sendGroup), 1, 0);
-    sendGrid->addWidget(m_sendPort, 1, 1);
-    sendGrid->addWidget(makeLabel(QStringLiteral("机号"), sendGroup), 1, 2);
-    sendGrid->addWidget(m_sendMachine, 1, 3);
+    placeInGrid(sendGrid, makeLabel(Id::SendAddressLabel, sendGroup));
+    placeInGrid(sendGrid, m_sendAddress);
+    placeInGrid(sendGrid, makeLabel(Id::SendPortLabel, sendGroup));
+    placeInGrid(sendGrid, m_sendPort);
+    placeInGrid(sendGrid, makeLabel(Id::SendMachineLabel, sendGroup));
+    placeInGrid(sendGrid, m_sendMachine);
 
-    auto* commandGroup = makeGroup("分组框1", QString(), central);
+    auto* commandGroup = makeGroup(Id::CommandGroup, central);
     m_pages = new QTabWidget(commandGroup);
-    m_pages->setObjectName(QStringLiteral("选择夹1"));
+    tagControl(m_pages, Id::Pages);
     m_basicPage = new BasicPage(m_pages);
     m_periodPage = new PeriodPage(m_pages);
     m_whitelistPage = new WhitelistPage(m_pages);
     m_dataPage = new DataConfigPage(m_service, *m_status, m_pages);
-    m_pages->addTab(m_basicPage, QStringLiteral("基础参数"));
-    m_pages->addTab(m_periodPage, QStringLiteral("时段设置"));
-    m_pages->addTab(m_whitelistPage, QStringLiteral("黑白名单"));
-    m_pages->addTab(m_dataPage, QStringLiteral("数据配置"));
+    QWidget* const pages[] = {m_basicPage, m_periodPage, m_whitelistPage, m_dataPage};
+    for (const ui::PageEntry& page : ui::pages())
+        m_pages->addTab(pages[static_cast<int>(page.page)], qText(page.name));
     auto* commandBox = new QVBoxLayout(commandGroup);
     commandBox->setContentsMargins(2, 2, 2, 2);
     commandBox->addWidget(m_pages);
 
-    auto* resultGroup = makeGroup("分组框2", QStringLiteral("处理结果"), central);
-    m_results = new AppendBox("编辑框_参数返回", resultGroup);
+    auto* resultGroup = makeGroup(Id::ResultGroup, central);
+    m_results = new AppendBox(Id::Results, resultGroup);
     m_results->setLineLimit(link::ResultBox::kLineLimit);
     auto* resultBox = new QVBoxLayout(resultGroup);
     resultBox->setContentsMargins(4, 2, 4, 4);
     resultBox->addWidget(m_results);
 
-    auto* logGroup = makeGroup("分组框5", QStringLiteral("输出日志："), central);
-    m_log = new AppendBox("编辑框2", logGroup);
+    auto* logGroup = makeGroup(Id::LogGroup, central);
+    m_log = new AppendBox(Id::Log, logGroup);
     auto* logBox = new QVBoxLayout(logGroup);
     logBox->setContentsMargins(4, 2, 4, 4);
     logBox->addWidget(m_log);
@@ -168,9 +167,8 @@ void MainWindow::buildMenus() {
     m_terminalLists = new TerminalLists(
         {m_onlineList, m_dataPage->terminals, m_sendAddress, m_sendPort, m_sendMachine, m_pages},
         [this] { clearOnlineList(); }, this);
-    m_listMenu = new ListMenu(QStringLiteral("名单"), m_whitelistPage->personnel, this);
-    connect(m_listMenu->addItem(QStringLiteral("刷新名单"), true), &QAction::triggered, this,
-            &MainWindow::refreshPersonnel);
+    m_listMenu = new ListMenu(ui::menu(ui::Id::PersonnelMenu), m_whitelistPage->personnel, this);
+    connect(m_listMenu->item(ui::Command::RefreshPersonnel), &QAction::triggered, this, &MainWindow::refreshPersonnel);
 }
 
 void MainWindow::windowCreated() {
@@ -185,10 +183,7 @@ void MainWindow::windowCreated() {
     m_dataPage->database->setHooks(std::move(hooks));
     m_dataPage->database->loadAtStartup();
     if (const auto bad = m_service.applyAllowList())
-        MessageBox::information(
-            this, QString::fromStdString(std::string(config::kMessageTitle)),
-            QStringLiteral("conf.ini 中 [terminals] allow 的“%1”不是IPv4地址或网段，现在为所有终端服务")
-                .arg(QString::fromStdString(*bad)));
+        MessageBox::information(this, qText(ui::kMessageTitle), qText(ui::allowListRefusedText(*bad)));
 }
 
 void MainWindow::loadPeriods() {
@@ -261,7 +256,7 @@ void MainWindow::connectBridge() {
     views.commandFinished = [this](bool completed, const std::optional<QString>& statusText) {
         m_commands->commandFinished(completed, statusText);
     };
-    auto* resultGroup = findChild<QGroupBox*>(QStringLiteral("分组框2"));
+    auto* resultGroup = findChild<QGroupBox*>(qText(ui::control(ui::Id::ResultGroup).name));
     views.captionChanged = [resultGroup](const QString& caption) { resultGroup->setTitle(caption); };
     views.resultsCleared = [this] {
         m_results->clearText();
@@ -296,8 +291,7 @@ void MainWindow::restartService() {
     // operator with a window that still works and says what to do.
     m_listenerGroup->stopThen([this] {
         if (!m_service.restart()) {
-            MessageBox::information(this, QString::fromStdString(std::string(config::kMessageTitle)),
-                                    QStringLiteral("重启失败，请手动重新启动程序"));
+            MessageBox::information(this, qText(ui::kMessageTitle), qText(ui::kRestartFailedText));
             return;
         }
         close();

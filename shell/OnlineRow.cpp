@@ -1,8 +1,7 @@
 #include "shell/OnlineRow.h"
 
 #include "service/VorlanxService.h"
-
-#include <QDateTime>
+#include "ui/Texts.h"
 
 namespace vorlanx::shell {
 
@@ -24,14 +23,7 @@ QVariant OnlineRow::data(int column, int role) const {
     const auto heard = m_service.heardTerminal(text(0).toStdString());
     if (!heard)
         return {};
-    const auto& t = *heard;
-    return QStringLiteral("最后收到：%1\n帧：%2  查询：%3  消费：%4  离线：%5%6")
-        .arg(QDateTime::fromSecsSinceEpoch(t.lastHeard).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-        .arg(t.frames)
-        .arg(t.queries)
-        .arg(t.payments)
-        .arg(t.offlineRecords)
-        .arg(t.lastAnswer.empty() ? QString() : QStringLiteral("\n最后应答：") + QString::fromStdString(t.lastAnswer));
+    return QString::fromStdString(ui::onlineRowTip(*heard));
 }
 
 } // namespace vorlanx::shell

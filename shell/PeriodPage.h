@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Controls.h"
+
 #include <QWidget>
 #include <array>
 
@@ -15,7 +17,7 @@ class TimeField;
 // Ticking a period's check box marks it for the period commands and locks its fields.
 class PeriodPage : public QWidget {
 public:
-    static constexpr int kPeriods = 4;
+    static constexpr int kPeriods = ui::kPeriods;
 
     explicit PeriodPage(QWidget* parent);
 

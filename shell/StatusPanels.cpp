@@ -1,23 +1,14 @@
 #include "shell/StatusPanels.h"
 
-#include <QLabel>
+#include "shell/Widgets.h"
+
 #include <QHBoxLayout>
+#include <QLabel>
 
 namespace vorlanx::shell {
 
-namespace {
-struct PanelSpec {
-    int width; // 0: takes the rest of the bar
-    const char* text;
-};
-constexpr PanelSpec kPanels[StatusPanels::kCount] = {
-    {32, "总数："}, {40, ""}, {50, "本机IP："}, {120, ""}, {40, "状态："},
-    {70, ""},       {35, "操作："}, {260, ""}, {30, "时间"}, {0, ""},
-};
-} // namespace
-
 StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
-    setObjectName(QStringLiteral("状态条1"));
+    tagControl(this, ui::Id::StatusBar);
     setSizeGripEnabled(false);
     // The panels sit edge to edge in one strip at their fixed widths, so that the clock panel
     // keeps the rest of the bar.
@@ -26,12 +17,14 @@ StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
     auto* row = new QHBoxLayout(strip);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
+    const auto panels = ui::statusPanels();
     for (int i = 0; i < kCount; ++i) {
-        auto* label = new QLabel(QString::fromUtf8(kPanels[i].text), strip);
+        const ui::StatusPanel& panel = panels[static_cast<std::size_t>(i)];
+        auto* label = new QLabel(qText(panel.text), strip);
         label->setObjectName(QStringLiteral("panel%1").arg(i));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        if (kPanels[i].width > 0) {
-            label->setFixedWidth(kPanels[i].width);
+        if (panel.width > 0) {
+            label->setFixedWidth(panel.width);
             row->addWidget(label);
         } else {
             label->setMinimumWidth(30);

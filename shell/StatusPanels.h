@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Controls.h"
+
 #include <QStatusBar>
 #include <array>
 
@@ -10,12 +12,12 @@ namespace vorlanx::shell {
 // The status bar: ten panels, fixed captions at the even indices and values at the odd ones.
 class StatusPanels : public QStatusBar {
 public:
-    static constexpr int kTotal = 1;
-    static constexpr int kLocalIp = 3;
-    static constexpr int kStatus = 5;
-    static constexpr int kOperation = 7;
-    static constexpr int kClock = 9;
-    static constexpr int kCount = 10;
+    static constexpr int kTotal = ui::kTotalPanel;
+    static constexpr int kLocalIp = ui::kLocalIpPanel;
+    static constexpr int kStatus = ui::kStatusPanel;
+    static constexpr int kOperation = ui::kOperationPanel;
+    static constexpr int kClock = ui::kClockPanel;
+    static constexpr int kCount = ui::kStatusPanelCount;
 
     explicit StatusPanels(QWidget* parent);
 

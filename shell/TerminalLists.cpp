@@ -8,32 +8,25 @@
 
 namespace vorlanx::shell {
 
-namespace {
-constexpr int kDataConfigPage = 3;
-}
-
 TerminalLists::TerminalLists(Widgets widgets, std::function<void()> clearOnline, QWidget* menuParent)
     : QObject(menuParent), m_w(widgets) {
-    m_deviceMenu = new ListMenu(QStringLiteral("设备"), m_w.online, menuParent);
-    connect(m_deviceMenu->addItem(QStringLiteral("添加设备"), true), &QAction::triggered, this,
-            &TerminalLists::addDevices);
-    connect(m_deviceMenu->addItem(QStringLiteral("清空列表"), false), &QAction::triggered, this,
+    using ui::Command;
+    m_deviceMenu = new ListMenu(ui::menu(ui::Id::DeviceMenu), m_w.online, menuParent);
+    connect(m_deviceMenu->item(Command::AddDevices), &QAction::triggered, this, &TerminalLists::addDevices);
+    connect(m_deviceMenu->item(Command::ClearOnlineList), &QAction::triggered, this,
             [clear = std::move(clearOnline)] { clear(); });
 
-    m_paramMenu = new ListMenu(QStringLiteral("参数"), m_w.terminals, menuParent);
-    connect(m_paramMenu->addItem(QStringLiteral("删除选中"), true), &QAction::triggered, this,
-            &TerminalLists::removeSelected);
-    connect(m_paramMenu->addItem(QStringLiteral("删除全部"), false), &QAction::triggered, this,
-            &TerminalLists::removeAll);
+    m_paramMenu = new ListMenu(ui::menu(ui::Id::ParamMenu), m_w.terminals, menuParent);
+    connect(m_paramMenu->item(Command::RemoveSelected), &QAction::triggered, this, &TerminalLists::removeSelected);
+    connect(m_paramMenu->item(Command::RemoveAll), &QAction::triggered, this, &TerminalLists::removeAll);
 
     // A mouse click on a row only; selecting with the keyboard leaves the send fields alone.
-    connect(m_w.online, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* row, int) { copyToSendFields(row); });
+    connect(m_w.online, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* row, int) { copyToSendFields(row); });
 }
 
 void TerminalLists::addDevices() {
     m_w.terminals->clear();
-    m_w.pages->setCurrentIndex(kDataConfigPage);
+    m_w.pages->setCurrentIndex(static_cast<int>(ui::Page::DataConfig));
     for (int i = 0; i < m_w.online->topLevelItemCount(); ++i) {
         const auto* row = m_w.online->topLevelItem(i);
         new QTreeWidgetItem(m_w.terminals, {row->text(0), row->text(1), row->text(2)});
@@ -47,7 +40,9 @@ void TerminalLists::removeSelected() {
         delete m_w.terminals->takeTopLevelItem(row);
 }
 
-void TerminalLists::removeAll() { m_w.terminals->clear(); }
+void TerminalLists::removeAll() {
+    m_w.terminals->clear();
+}
 
 void TerminalLists::copyToSendFields(const QTreeWidgetItem* row) {
     m_w.address->setText(row ? row->text(0) : QString());

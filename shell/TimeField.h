@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ui/Controls.h"
+#include "ui/TimeRules.h"
+
 #include <QAbstractSpinBox>
 
 namespace vorlanx::shell {
@@ -9,7 +12,8 @@ namespace vorlanx::shell {
 // every rule keeps the text a valid time of day.
 class TimeField : public QAbstractSpinBox {
 public:
-    TimeField(const char* name, const QString& text, QWidget* parent);
+    // A field of the window's description, showing its starting time.
+    TimeField(ui::Id id, QWidget* parent);
 
     QString text() const;
     void setText(const QString& text);
@@ -30,10 +34,10 @@ protected:
 
 private:
     friend class TimeLineEdit;
-    void selectPart(int position);
-    void adjust(int delta);
-    void typeDigit(QChar c);
-    void replaceSelection(int value);
+    ui::TimeFieldState state() const;
+    void apply(const ui::TimeFieldState& field);
+    // Selects the part under the caret.
+    void selectPart();
 };
 
 } // namespace vorlanx::shell

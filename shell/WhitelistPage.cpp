@@ -14,23 +14,20 @@
 namespace vorlanx::shell {
 
 WhitelistPage::WhitelistPage(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("黑白名单"));
-    personnel = makeList("超级列表框3",
-                         {QStringLiteral("编号"), QStringLiteral("姓名"), QStringLiteral("部门"), QStringLiteral("卡号")},
-                         {50, 60, 70, 80}, this);
-    searchField = new QComboBox(this);
-    searchField->setObjectName(QStringLiteral("组合框4"));
-    searchField->addItems({QStringLiteral("编号"), QStringLiteral("姓名"), QStringLiteral("部门"), QStringLiteral("卡号")});
-    searchText = makeLineEdit("编辑框1", QString(), this);
-    search = makeButton("按钮6", QStringLiteral("查询"), this);
+    using ui::Id;
+    setObjectName(qText(ui::pageEntry(ui::Page::Whitelist).name));
+    personnel = makeList(Id::PersonnelList, this);
+    searchField = makeCombo(Id::SearchField, this);
+    searchText = makeLineEdit(Id::SearchText, this);
+    search = makeButton(Id::SearchButton, this);
 
-    readOne = makeButton("按钮_读单白名单", QStringLiteral("读单白名单数"), this);
-    readAll = makeButton("按钮_读全部白名单1", QStringLiteral("读全白名单数"), this);
-    deleteOne = makeButton("按钮_删单设备白名单", QStringLiteral("删单台白名单"), this);
-    deleteAll = makeButton("按钮_删全部设备白名单", QStringLiteral("删全部白名单"), this);
-    downloadOne = makeButton("按钮_传单台白名单", QStringLiteral("传单台白名单"), this);
-    downloadAll = makeButton("按钮_传全部白名单", QStringLiteral("传全部白名单"), this);
-    parallelDownload = makeCheck("选择框_同时下传", QStringLiteral("同时下传"), this);
+    readOne = makeButton(Id::ReadOneButton, this);
+    readAll = makeButton(Id::ReadAllButton, this);
+    deleteOne = makeButton(Id::DeleteOneButton, this);
+    deleteAll = makeButton(Id::DeleteAllButton, this);
+    downloadOne = makeButton(Id::DownloadOneButton, this);
+    downloadAll = makeButton(Id::DownloadAllButton, this);
+    parallelDownload = makeCheck(Id::ParallelDownloadCheck, this);
 
     auto* searchRow = new QHBoxLayout;
     searchRow->addWidget(searchField);

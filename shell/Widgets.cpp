@@ -1,6 +1,8 @@
 #include "shell/Widgets.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,64 +14,99 @@
 
 namespace vorlanx::shell {
 
-QPushButton* makeButton(const char* name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromUtf8(name));
+void tagControl(QWidget* widget, ui::Id id) {
+    const ui::Control& c = ui::control(id);
+    if (!c.name.empty())
+        widget->setObjectName(qText(c.name));
+    widget->setProperty(kControlIdProperty, ui::controlId(id));
+}
+
+ui::Id controlOf(const QWidget* widget) {
+    bool ok = false;
+    const int id = widget->property(kControlIdProperty).toInt(&ok);
+    return ok ? static_cast<ui::Id>(id) : ui::Id::None;
+}
+
+QString captionOf(ui::Id id) {
+    return qText(ui::control(id).caption);
+}
+
+QPushButton* makeButton(ui::Id id, QWidget* parent) {
+    auto* b = new QPushButton(captionOf(id), parent);
+    tagControl(b, id);
     return b;
 }
 
-QLineEdit* makeLineEdit(const char* name, const QString& text, QWidget* parent) {
-    auto* e = new QLineEdit(text, parent);
-    e->setObjectName(QString::fromUtf8(name));
+QLineEdit* makeLineEdit(ui::Id id, QWidget* parent) {
+    const ui::Control& c = ui::control(id);
+    auto* e = new QLineEdit(captionOf(id), parent);
+    tagControl(e, id);
+    if (c.maxLength > 0)
+        e->setMaxLength(c.maxLength);
+    if (c.kind == ui::Kind::PasswordEdit)
+        e->setEchoMode(QLineEdit::Password);
+    if (c.kind == ui::Kind::AddressEdit) {
+        // Four numbers 0-255 separated by dots; partial input is allowed while typing.
+        static const QRegularExpression pattern(
+            QStringLiteral("^((25[0-5]|2[0-4]\\d|1?\\d?\\d)?\\.){0,3}(25[0-5]|2[0-4]\\d|1?\\d?\\d)?$"));
+        e->setValidator(new QRegularExpressionValidator(pattern, e));
+    }
     return e;
 }
 
-QLineEdit* makeAddressEdit(const char* name, const QString& text, QWidget* parent) {
-    auto* e = makeLineEdit(name, text, parent);
-    // Four numbers 0-255 separated by dots; partial input is allowed while typing.
-    static const QRegularExpression pattern(
-        QStringLiteral("^((25[0-5]|2[0-4]\\d|1?\\d?\\d)?\\.){0,3}(25[0-5]|2[0-4]\\d|1?\\d?\\d)?$"));
-    e->setValidator(new QRegularExpressionValidator(pattern, e));
-    return e;
-}
-
-QCheckBox* makeCheck(const char* name, const QString& caption, QWidget* parent) {
-    auto* c = new QCheckBox(caption, parent);
-    c->setObjectName(QString::fromUtf8(name));
+QCheckBox* makeCheck(ui::Id id, QWidget* parent) {
+    auto* c = new QCheckBox(captionOf(id), parent);
+    tagControl(c, id);
     return c;
 }
 
-QRadioButton* makeRadio(const char* name, const QString& caption, QWidget* parent) {
-    auto* r = new QRadioButton(caption, parent);
-    r->setObjectName(QString::fromUtf8(name));
+QRadioButton* makeRadio(ui::Id id, QWidget* parent) {
+    auto* r = new QRadioButton(captionOf(id), parent);
+    tagControl(r, id);
     return r;
 }
 
-QLabel* makeLabel(const QString& text, QWidget* parent, const char* name) {
-    auto* l = new QLabel(text, parent);
-    if (name)
-        l->setObjectName(QString::fromUtf8(name));
+QLabel* makeLabel(ui::Id id, QWidget* parent) {
+    auto* l = new QLabel(captionOf(id), parent);
+    tagControl(l, id);
     return l;
 }
 
-QGroupBox* makeGroup(const char* name, const QString& caption, QWidget* parent) {
-    auto* g = new QGroupBox(caption, parent);
-    g->setObjectName(QString::fromUtf8(name));
+QGroupBox* makeGroup(ui::Id id, QWidget* parent) {
+    auto* g = new QGroupBox(captionOf(id), parent);
+    tagControl(g, id);
     return g;
 }
 
-QTreeWidget* makeList(const char* name, const QStringList& headers, const QList<int>& widths, QWidget* parent) {
+QComboBox* makeCombo(ui::Id id, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    tagControl(box, id);
+    for (const std::string_view item : ui::control(id).items)
+        box->addItem(qText(item));
+    return box;
+}
+
+QTreeWidget* makeList(ui::Id id, QWidget* parent) {
     auto* list = new QTreeWidget(parent);
-    list->setObjectName(QString::fromUtf8(name));
+    tagControl(list, id);
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
     list->setAllColumnsShowFocus(true);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
+    const auto columns = ui::control(id).columns;
+    QStringList headers;
+    for (const ui::Column& column : columns)
+        headers << qText(column.header);
     list->setHeaderLabels(headers);
-    for (int i = 0; i < widths.size(); ++i)
-        list->setColumnWidth(i, widths[i]);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        list->setColumnWidth(static_cast<int>(i), columns[i].width);
     list->header()->setStretchLastSection(true);
     return list;
+}
+
+void placeInGrid(QGridLayout* grid, QWidget* widget) {
+    const ui::Control& c = ui::control(controlOf(widget));
+    grid->addWidget(widget, c.row, c.column, c.rowSpan, c.columnSpan);
 }
 
 } // namespace vorlanx::shell

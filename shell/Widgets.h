@@ -1,9 +1,14 @@
 #pragma once
 
+#include "ui/Controls.h"
+
 #include <QString>
-#include <QStringList>
+
+#include <string_view>
 
 class QCheckBox;
+class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -14,16 +19,35 @@ class QWidget;
 
 namespace vorlanx::shell {
 
-// Small factories that give every control its name as objectName, so that tests and the
-// rest of the window find controls by the names the operators' manuals use.
-QPushButton* makeButton(const char* name, const QString& caption, QWidget* parent);
-QLineEdit* makeLineEdit(const char* name, const QString& text, QWidget* parent);
-QLineEdit* makeAddressEdit(const char* name, const QString& text, QWidget* parent);
-QCheckBox* makeCheck(const char* name, const QString& caption, QWidget* parent);
-QRadioButton* makeRadio(const char* name, const QString& caption, QWidget* parent);
-QLabel* makeLabel(const QString& text, QWidget* parent, const char* name = nullptr);
-QGroupBox* makeGroup(const char* name, const QString& caption, QWidget* parent);
+// The property that carries a widget's control ID, so that a walk of the widget tree finds plain
+// labels too, which have no name.
+inline constexpr const char* kControlIdProperty = "vorlanxControlId";
+
+inline QString qText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Gives a widget its control's name as objectName (plain labels keep none) and its control ID.
+void tagControl(QWidget* widget, ui::Id id);
+// The control a widget was made for; Id::None for the widgets of the toolkit's own.
+ui::Id controlOf(const QWidget* widget);
+QString captionOf(ui::Id id);
+
+// Small factories that make a control of the window's description: its name as objectName, so
+// that tests and the rest of the window find controls by the names the operators' manuals use,
+// and its caption or starting text.
+QPushButton* makeButton(ui::Id id, QWidget* parent);
+// Edits, the address and password kinds included.
+QLineEdit* makeLineEdit(ui::Id id, QWidget* parent);
+QCheckBox* makeCheck(ui::Id id, QWidget* parent);
+QRadioButton* makeRadio(ui::Id id, QWidget* parent);
+QLabel* makeLabel(ui::Id id, QWidget* parent);
+QGroupBox* makeGroup(ui::Id id, QWidget* parent);
+QComboBox* makeCombo(ui::Id id, QWidget* parent);
 // A list view with text columns of the given widths (the last one stretches).
-QTreeWidget* makeList(const char* name, const QStringList& headers, const QList<int>& widths, QWidget* parent);
+QTreeWidget* makeList(ui::Id id, QWidget* parent);
+
+// Adds a control's widget to the grid of its parent at the row and column the description gives.
+void placeInGrid(QGridLayout* grid, QWidget* widget);
 
 } // namespace vorlanx::shell

@@ -2,10 +2,14 @@
 #include "service/Restart.h"
 #include "service/VorlanxService.h"
 #include "service/WindowDir.h"
+#include "shell/ControlList.h"
 #include "shell/MainWindow.h"
+#include "shell/Widgets.h"
 
 #include <QApplication>
 #include <QStandardPaths>
+#include <QTabWidget>
+#include <QTextStream>
 
 #include <cstdio>
 #include <filesystem>
@@ -15,16 +19,20 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vorlanx [--dir DIR] [Qt options]\n"
+    "usage: vorlanx [--dir DIR] [--controls] [Qt options]\n"
     "The canteen terminals' payment service with its window (Vorlanx 食堂消费服务).\n"
     "  --dir DIR  service directory holding conf.ini and the built-in database; without it the\n"
     "             executable's directory when writable, else ~/.config/vorlanx (made if missing)\n"
+    "  --controls print the window's controls, one a line, tab-separated: name, control ID,\n"
+    "             window class, caption, x, y, width, height, page; then exit (offscreen when no\n"
+    "             QT_QPA_PLATFORM is set)\n"
     "  --help     this text\n"
     "The window listens on UDP port 3000 by default, as vorlanxd does: run only one of them on a PC.\n";
 
 struct Arguments {
     std::optional<std::filesystem::path> dir;
     bool help = false;
+    bool controls = false;
     bool bad = false;
 };
 
@@ -35,12 +43,32 @@ Arguments readArguments(int argc, char* argv[]) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h")
             arguments.help = true;
+        else if (arg == "--controls")
+            arguments.controls = true;
         else if (arg == "--dir" && i + 1 < argc)
             arguments.dir = std::filesystem::path(argv[++i]);
         else if (arg == "--dir")
             arguments.bad = true;
     }
     return arguments;
+}
+
+// Every page is shown once, so that each page's layout has placed its controls, then the first
+// page again, as the window opens.
+int printControls(QApplication& app, QWidget& window) {
+    auto* pages =
+        window.findChild<QTabWidget*>(vorlanx::shell::qText(vorlanx::ui::control(vorlanx::ui::Id::Pages).name));
+    app.processEvents();
+    for (int i = pages->count() - 1; i >= 0; --i) {
+        pages->setCurrentIndex(i);
+        app.processEvents();
+    }
+    QTextStream out(stdout);
+    out.setEncoding(QStringConverter::Utf8);
+    for (const QString& line : vorlanx::shell::controlLines(&window))
+        out << line << '\n';
+    out.flush();
+    return 0;
 }
 
 } // namespace
@@ -51,6 +79,9 @@ int main(int argc, char* argv[]) {
         std::fputs(kUsage, arguments.help ? stdout : stderr);
         return arguments.help ? 0 : 2;
     }
+    // The list needs no screen: a window laid out offscreen has the same places.
+    if (arguments.controls && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     vorlanx::service::WindowDirInputs inputs;
     inputs.requested = arguments.dir;
@@ -74,7 +105,7 @@ int main(int argc, char* argv[]) {
     {
         vorlanx::shell::MainWindow window(service);
         window.show();
-        rc = app.exec();
+        rc = arguments.controls ? printControls(app, window) : app.exec();
     }
     service.stopListening();
     return rc;

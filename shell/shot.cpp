@@ -2,6 +2,7 @@
 // Used to look at the window the way an operator sees it, without a screen.
 #include "service/VorlanxService.h"
 #include "shell/MainWindow.h"
+#include "shell/Widgets.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,7 +16,8 @@ int main(int argc, char* argv[]) {
     vorlanx::service::VorlanxService service({std::filesystem::path(dir.toStdU16String()), [] { return false; }});
     vorlanx::shell::MainWindow window(service);
     window.show();
-    auto* pages = window.findChild<QTabWidget*>(QStringLiteral("选择夹1"));
+    auto* pages =
+        window.findChild<QTabWidget*>(vorlanx::shell::qText(vorlanx::ui::control(vorlanx::ui::Id::Pages).name));
     for (int i = 0; i < pages->count(); ++i) {
         pages->setCurrentIndex(i);
         app.processEvents();
