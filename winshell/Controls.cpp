@@ -1,0 +1,227 @@
+#include "winshell/Controls.h"
+
+#include "winshell/Text.h"
+
+namespace vorlanx::winshell {
+
+Dpi Dpi::of(HWND window) {
+    // GetDpiForWindow is Windows 10's; an older system scales by the screen's DPI.
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpi && window) {
+        if (const UINT dpi = getDpi(window))
+            return Dpi(dpi);
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return Dpi(dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI);
+}
+
+bool Control::create(HWND parent, const ControlDesc& desc, const Dpi& dpi) {
+    m_id = desc.id;
+    m_box = desc.box;
+    m_hwnd =
+        CreateWindowExW(desc.exStyle, desc.className, widen(desc.text).c_str(), desc.style | WS_CHILD,
+                        dpi.scale(m_box.x), dpi.scale(m_box.y), dpi.scale(m_box.w), dpi.scale(m_box.h), parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(desc.id)), GetModuleHandleW(nullptr), nullptr);
+    return m_hwnd != nullptr;
+}
+
+void Control::place(const Dpi& dpi) {
+    SetWindowPos(m_hwnd, nullptr, dpi.scale(m_box.x), dpi.scale(m_box.y), dpi.scale(m_box.w), dpi.scale(m_box.h),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::string Control::text() const {
+    const int n = GetWindowTextLengthW(m_hwnd);
+    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(m_hwnd, text.data(), n + 1)));
+    return narrow(text);
+}
+
+void Control::setText(std::string_view utf8) {
+    SetWindowTextW(m_hwnd, widen(utf8).c_str());
+}
+
+void Edit::selection(int& start, int& length) const {
+    DWORD from = 0;
+    DWORD to = 0;
+    SendMessageW(m_hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    start = static_cast<int>(from);
+    length = static_cast<int>(to - from);
+}
+
+void Edit::setSelection(int start, int length) {
+    SendMessageW(m_hwnd, EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(start + length));
+}
+
+void AppendBox::appendText(std::string_view utf8) {
+    if (utf8.empty())
+        return;
+    const std::wstring text = widen(utf8);
+    // A CRLF may straddle two appends: a tail ending in CR followed by text starting with LF.
+    bool prevCr = m_lastCr;
+    for (const wchar_t c : text) {
+        ++m_tailUnits;
+        if (c == L'\n' && prevCr) {
+            ++m_crlfCount;
+            m_tailLength = 0;
+            if (m_lineLimit > 0)
+                m_lineLengths.push_back(m_tailUnits);
+            m_tailUnits = 0;
+        } else {
+            ++m_tailLength;
+        }
+        prevCr = c == L'\r';
+    }
+    m_lastCr = prevCr;
+    const int end = GetWindowTextLengthW(m_hwnd);
+    SendMessageW(m_hwnd, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+    SendMessageW(m_hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    if (m_lineLimit > 0 && m_lineLengths.size() > m_lineLimit) {
+        std::size_t drop = 0;
+        while (m_lineLengths.size() > m_lineLimit) {
+            drop += m_lineLengths.front();
+            m_lineLengths.pop_front();
+        }
+        SendMessageW(m_hwnd, EM_SETSEL, 0, static_cast<LPARAM>(drop));
+        SendMessageW(m_hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+        const int newEnd = GetWindowTextLengthW(m_hwnd);
+        SendMessageW(m_hwnd, EM_SETSEL, static_cast<WPARAM>(newEnd), static_cast<LPARAM>(newEnd));
+    }
+    SendMessageW(m_hwnd, EM_SCROLLCARET, 0, 0);
+}
+
+void AppendBox::clearText() {
+    m_crlfCount = 0;
+    m_tailLength = 0;
+    m_tailUnits = 0;
+    m_lastCr = false;
+    m_lineLengths.clear();
+    SetWindowTextW(m_hwnd, L"");
+}
+
+void ComboBox::addItem(std::string_view utf8) {
+    SendMessageW(m_hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(utf8).c_str()));
+}
+
+std::string IpAddress::address() const {
+    DWORD a = 0;
+    SendMessageW(m_hwnd, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&a));
+    if (SendMessageW(m_hwnd, IPM_ISBLANK, 0, 0))
+        return {};
+    return std::to_string(FIRST_IPADDRESS(a)) + "." + std::to_string(SECOND_IPADDRESS(a)) + "." +
+           std::to_string(THIRD_IPADDRESS(a)) + "." + std::to_string(FOURTH_IPADDRESS(a));
+}
+
+void IpAddress::setAddress(std::string_view dotted) {
+    unsigned parts[4] = {};
+    int count = 0;
+    unsigned value = 0;
+    bool digits = false;
+    bool ok = !dotted.empty();
+    for (const char c : dotted) {
+        if (c >= '0' && c <= '9') {
+            value = value * 10 + static_cast<unsigned>(c - '0');
+            digits = true;
+            ok = ok && value <= 255;
+        } else if (c == '.' && digits && count < 3) {
+            parts[count++] = value;
+            value = 0;
+            digits = false;
+        } else {
+            ok = false;
+        }
+    }
+    if (ok && digits && count == 3) {
+        parts[3] = value;
+        SendMessageW(m_hwnd, IPM_SETADDRESS, 0, MAKEIPADDRESS(parts[0], parts[1], parts[2], parts[3]));
+    } else {
+        SendMessageW(m_hwnd, IPM_CLEARADDRESS, 0, 0);
+    }
+}
+
+void ListView::addColumn(std::string_view header, int width, const Dpi& dpi) {
+    std::wstring text = widen(header);
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = text.data();
+    column.cx = dpi.scale(width);
+    const int count = Header_GetItemCount(ListView_GetHeader(m_hwnd));
+    SendMessageW(m_hwnd, LVM_INSERTCOLUMNW, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&column));
+}
+
+void ListView::addRow(const std::vector<std::string>& cells) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = rowCount();
+    std::wstring first = cells.empty() ? std::wstring() : widen(cells[0]);
+    item.pszText = first.data();
+    const int row = static_cast<int>(SendMessageW(m_hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    for (std::size_t c = 1; c < cells.size(); ++c) {
+        std::wstring text = widen(cells[c]);
+        LVITEMW sub{};
+        sub.iSubItem = static_cast<int>(c);
+        sub.pszText = text.data();
+        SendMessageW(m_hwnd, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
+    }
+}
+
+std::string ListView::cell(int row, int column) const {
+    wchar_t buffer[512] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = static_cast<int>(std::size(buffer));
+    SendMessageW(m_hwnd, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return narrow(buffer);
+}
+
+int ListView::rowAt(POINT client) const {
+    LVHITTESTINFO hit{};
+    hit.pt = client;
+    return static_cast<int>(SendMessageW(m_hwnd, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+}
+
+void ListView::clearSelection() {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = 0;
+    SendMessageW(m_hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+}
+
+void TabControl::addPage(std::string_view caption) {
+    std::wstring text = widen(caption);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text.data();
+    const int count = static_cast<int>(SendMessageW(m_hwnd, TCM_GETITEMCOUNT, 0, 0));
+    SendMessageW(m_hwnd, TCM_INSERTITEMW, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&item));
+}
+
+void StatusBar::setParts(const std::vector<int>& widths96, const Dpi& dpi) {
+    m_widths = widths96;
+    std::vector<int> edges;
+    int right = 0;
+    for (const int w : widths96) {
+        right += dpi.scale(w);
+        edges.push_back(w > 0 ? right : -1);
+    }
+    SendMessageW(m_hwnd, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+}
+
+void StatusBar::setPanel(int index, std::string_view utf8) {
+    SendMessageW(m_hwnd, SB_SETTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(widen(utf8).c_str()));
+}
+
+std::string StatusBar::panel(int index) const {
+    const auto length = LOWORD(SendMessageW(m_hwnd, SB_GETTEXTLENGTHW, static_cast<WPARAM>(index), 0));
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(m_hwnd, SB_GETTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(length);
+    return narrow(text);
+}
+
+} // namespace vorlanx::winshell

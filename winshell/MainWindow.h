@@ -1,0 +1,79 @@
+#pragma once
+
+#include "ui/Controls.h"
+#include "winshell/Controls.h"
+#include "winshell/Handles.h"
+#include "winshell/WindowControls.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace vorlanx::service {
+class VorlanxService;
+}
+
+namespace vorlanx::winshell {
+
+class AdminCommands;
+class DatabaseSettings;
+class ListMenus;
+class ListenerGroup;
+class ServiceBridge;
+
+// The service's one window on Windows: the controls of the shared table, the two timers, the
+// status bar and the pop-up menus, on the same service object as vorlanxd. One window procedure
+// forwards to this object, kept with the window (GWLP_USERDATA); the service outlives it.
+class MainWindow {
+public:
+    explicit MainWindow(service::VorlanxService& service);
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Makes the window and its controls and runs the window-created steps; false when the system
+    // refused a window.
+    bool create();
+    void show(int showCommand);
+    HWND hwnd() const { return m_window; }
+    const WindowControls& controls() const { return m_controls; }
+
+    // One line per control of the table: name, ID, window class, caption, x, y, width, height in
+    // client coordinates, and the page ("" outside the tab control), tab-separated.
+    std::string controlsListing() const;
+
+    // Timer work, public so that a benchmark can run a tick without waiting for it.
+    void clockTick();
+    void logTick();
+
+private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void windowCreated();
+    void connectBridge();
+    void command(int id, int code);
+    LRESULT notify(const NMHDR& header);
+    void startAction(ui::Command command);
+    void clearOnlineList();
+    void refreshPersonnel();
+    void restartService();
+    void closeRequested();
+    void useDpi(const Dpi& dpi);
+    int findOnlineRow(const std::string& address) const;
+
+    service::VorlanxService& m_service;
+    HWND m_window = nullptr;
+    Dpi m_dpi;
+    FontHandle m_font;
+    WindowControls m_controls;
+    std::unique_ptr<ServiceBridge> m_bridge;
+    std::unique_ptr<ListenerGroup> m_listener;
+    std::unique_ptr<AdminCommands> m_commands;
+    std::unique_ptr<DatabaseSettings> m_database;
+    std::unique_ptr<ListMenus> m_menus;
+    std::wstring m_tip; // the online list's last tool tip, alive while the list shows it
+};
+
+} // namespace vorlanx::winshell
