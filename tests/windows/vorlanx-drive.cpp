@@ -1,0 +1,354 @@
+// vorlanx-drive: drives a running vorlanx.exe from outside, as a test does, by control ID. It
+// reads one command per line on standard input and answers each with one line on standard output
+// ("ok ..." or "error ...", line ends inside escaped as \\r and \\n), so that one window start serves a whole group of
+// checks:
+//
+//   window SECONDS           wait for the main window
+//   text ID                  the control's text (an address box: its dotted address)
+//   set ID TEXT              set the text (an address box: its address)
+//   click ID                 BM_CLICK, then wait until the window has handled it
+//   command ID               WM_COMMAND from a menu item with this ID
+//   count ID                 rows of a list view
+//   checked ID / enabled ID / visible ID
+//   tab INDEX                choose a page of the tab control as a click on it would
+//   select ID START LENGTH   select characters of an edit box; "selection ID" reads it back
+//   key ID VK / char ID CODE a key or a typed character to a control
+//   clickchar ID POS         a left click on the character at POS of an edit box
+//   updown ID +1|-1          a click on the up or down button beside a time field
+//   box MS                   the message box shown within MS ms: "ok TITLE<TAB>TEXT", answered OK;
+//                            "ok none" when none came
+//   close                    close the window and wait for its process to end
+//   kill                     end the window's process (after a failed check)
+//
+// Every cross-process call carries values only (no pointers), which Windows and Wine marshal.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const wchar_t* kWindowClass = L"VorlanxMainWindow";
+
+std::wstring widen(const std::string& s) {
+    std::wstring out(
+        static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0)),
+        L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), static_cast<int>(out.size()));
+    return out;
+}
+
+std::string narrow(const std::wstring& s) {
+    std::string out(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()),
+                                                                 nullptr, 0, nullptr, nullptr)),
+                    '\0');
+    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), static_cast<int>(out.size()),
+                        nullptr, nullptr);
+    return out;
+}
+
+std::string className(HWND w) {
+    wchar_t name[64] = {};
+    GetClassNameW(w, name, 64);
+    return narrow(name);
+}
+
+// The text through WM_GETTEXT, which crosses processes (GetWindowText does not ask the control).
+std::string textOf(HWND w) {
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(w, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                        &copied);
+    text.resize(copied);
+    return narrow(text);
+}
+
+struct Finder {
+    int id;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK findChild(HWND w, LPARAM data) {
+    auto* f = reinterpret_cast<Finder*>(data);
+    if (GetDlgCtrlID(w) == f->id && GetParent(w) != nullptr) {
+        f->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::vector<HWND> children(HWND parent) {
+    std::vector<HWND> out;
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM data) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(data)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&out));
+    return out;
+}
+
+class Driver {
+public:
+    std::string run(const std::string& line);
+
+private:
+    HWND control(int id) const {
+        Finder f{id};
+        EnumChildWindows(m_window, findChild, reinterpret_cast<LPARAM>(&f));
+        return f.found;
+    }
+    // Returns once the window's thread has handled everything posted before (or sits in a modal
+    // loop, which still answers sent messages).
+    void settle() const {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(m_window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+    }
+    HWND messageBox() const;
+    std::string addressOf(HWND box) const;
+
+    HWND m_window = nullptr;
+    DWORD m_process = 0;
+};
+
+HWND Driver::messageBox() const {
+    struct Search {
+        DWORD process;
+        HWND found = nullptr;
+    } search{m_process};
+    EnumWindows(
+        [](HWND w, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            DWORD process = 0;
+            GetWindowThreadProcessId(w, &process);
+            if (process == s->process && IsWindowVisible(w) && className(w) == "#32770") {
+                s->found = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string Driver::addressOf(HWND box) const {
+    // The four number fields, left to right.
+    std::vector<std::pair<LONG, std::string>> fields;
+    for (HWND field : children(box)) {
+        RECT r{};
+        GetWindowRect(field, &r);
+        fields.emplace_back(r.left, textOf(field));
+    }
+    std::sort(fields.begin(), fields.end());
+    std::string address;
+    bool blank = true;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        blank = blank && fields[i].second.empty();
+        address += (i > 0 ? "." : "") + fields[i].second;
+    }
+    return blank ? std::string() : address;
+}
+
+std::string Driver::run(const std::string& line) {
+    std::istringstream in(line);
+    std::string verb;
+    in >> verb;
+    if (verb == "window") {
+        double seconds = 30;
+        in >> seconds;
+        const DWORD until = GetTickCount() + static_cast<DWORD>(seconds * 1000);
+        while (!(m_window = FindWindowW(kWindowClass, nullptr)) && GetTickCount() < until)
+            Sleep(100);
+        if (!m_window)
+            return "error no window";
+        GetWindowThreadProcessId(m_window, &m_process);
+        settle();
+        return "ok";
+    }
+    if (!m_window)
+        return "error no window yet";
+    if (verb == "box") {
+        int ms = 0;
+        in >> ms;
+        const DWORD until = GetTickCount() + static_cast<DWORD>(ms);
+        HWND box = nullptr;
+        while (!(box = messageBox()) && GetTickCount() < until)
+            Sleep(50);
+        if (!box)
+            return "ok none";
+        std::string text;
+        for (HWND child : children(box)) {
+            if (className(child) == "Static" && !(GetWindowLongW(child, GWL_STYLE) & SS_ICON)) {
+                const std::string t = textOf(child);
+                if (!t.empty())
+                    text = t;
+            }
+        }
+        const std::string title = textOf(box);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        for (int i = 0; i < 100 && IsWindow(box); ++i)
+            Sleep(20);
+        settle();
+        return "ok " + title + "\t" + text;
+    }
+    if (verb == "command") {
+        int id = 0;
+        in >> id;
+        PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        settle();
+        return "ok";
+    }
+    if (verb == "kill") {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, m_process);
+        const bool ended =
+            process && TerminateProcess(process, 1) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+        if (process)
+            CloseHandle(process);
+        return ended ? "ok" : "error cannot end the window's process";
+    }
+    if (verb == "close") {
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, m_process);
+        PostMessageW(m_window, WM_CLOSE, 0, 0);
+        const DWORD waited = process ? WaitForSingleObject(process, 30000) : WAIT_FAILED;
+        if (process)
+            CloseHandle(process);
+        return waited == WAIT_OBJECT_0 ? "ok" : "error still running";
+    }
+    int id = 0;
+    in >> id;
+    HWND w = verb == "tab" ? control(1031) : control(id);
+    if (!w)
+        return "error no control " + std::to_string(id);
+    const std::string cls = className(w);
+    if (verb == "text")
+        return "ok " + (cls == "SysIPAddress32" ? addressOf(w) : textOf(w));
+    if (verb == "set") {
+        std::string text;
+        std::getline(in, text);
+        if (!text.empty() && text.front() == ' ')
+            text.erase(0, 1);
+        if (cls == "SysIPAddress32") {
+            unsigned a = 0, b = 0, c = 0, d = 0;
+            if (text.empty())
+                SendMessageW(w, IPM_CLEARADDRESS, 0, 0);
+            else if (std::sscanf(text.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d) == 4)
+                SendMessageW(w, IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, d));
+            else
+                return "error not an address";
+        } else {
+            const std::wstring wide = widen(text);
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_NORMAL, 5000, &ignored);
+        }
+        return "ok";
+    }
+    if (verb == "click") {
+        // Posted: a click that opens a message box would hold a sent BM_CLICK until it closes.
+        PostMessageW(w, BM_CLICK, 0, 0);
+        settle();
+        return "ok";
+    }
+    if (verb == "count")
+        return "ok " + std::to_string(SendMessageW(w, LVM_GETITEMCOUNT, 0, 0));
+    if (verb == "checked")
+        return "ok " + std::to_string(SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
+    if (verb == "enabled")
+        return "ok " + std::to_string(IsWindowEnabled(w) ? 1 : 0);
+    if (verb == "visible")
+        return "ok " + std::to_string(IsWindowVisible(w) ? 1 : 0);
+    if (verb == "tab") {
+        // TCM_SETCURFOCUS on a tab control of tabs (not buttons) selects the page and notifies the
+        // window as a click does.
+        SendMessageW(w, TCM_SETCURFOCUS, static_cast<WPARAM>(id), 0);
+        settle();
+        return "ok " + std::to_string(SendMessageW(w, TCM_GETCURSEL, 0, 0));
+    }
+    if (verb == "select") {
+        int start = 0, length = 0;
+        in >> start >> length;
+        SendMessageW(w, EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(start + length));
+        return "ok";
+    }
+    if (verb == "selection") {
+        const auto packed = static_cast<DWORD>(SendMessageW(w, EM_GETSEL, 0, 0));
+        return "ok " + std::to_string(LOWORD(packed)) + " " + std::to_string(HIWORD(packed) - LOWORD(packed));
+    }
+    if (verb == "key") {
+        int vk = 0;
+        in >> vk;
+        PostMessageW(w, WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
+        PostMessageW(w, WM_KEYUP, static_cast<WPARAM>(vk), static_cast<LPARAM>(0xC0000001));
+        settle();
+        return "ok";
+    }
+    if (verb == "char") {
+        int code = 0;
+        in >> code;
+        PostMessageW(w, WM_CHAR, static_cast<WPARAM>(code), 1);
+        settle();
+        return "ok";
+    }
+    if (verb == "clickchar") {
+        int position = 0;
+        in >> position;
+        const auto packed = static_cast<DWORD>(SendMessageW(w, EM_POSFROMCHAR, static_cast<WPARAM>(position), 0));
+        const LPARAM at = MAKELPARAM(LOWORD(packed) + 1, HIWORD(packed) + 3);
+        PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(w, WM_LBUTTONUP, 0, at);
+        settle();
+        return "ok";
+    }
+    if (verb == "updown") {
+        int delta = 0;
+        in >> delta;
+        // The up/down control is the sibling just right of the field.
+        RECT field{};
+        GetWindowRect(w, &field);
+        for (HWND sibling : children(m_window)) {
+            RECT r{};
+            GetWindowRect(sibling, &r);
+            if (className(sibling) == "msctls_updown32" && r.top == field.top && std::abs(r.left - field.right) <= 2) {
+                const int y = delta > 0 ? 2 : static_cast<int>(r.bottom - r.top) - 3;
+                PostMessageW(sibling, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, y));
+                PostMessageW(sibling, WM_LBUTTONUP, 0, MAKELPARAM(3, y));
+                settle();
+                return "ok";
+            }
+        }
+        return "error no up/down beside " + std::to_string(id);
+    }
+    return "error unknown command " + verb;
+}
+
+} // namespace
+
+int main() {
+    Driver driver;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        // One answer, one line: the line ends inside a text are written as \\r and \\n.
+        std::string answer;
+        for (const char c : driver.run(line))
+            answer += c == '\\'   ? std::string("\\\\")
+                      : c == '\r' ? std::string("\\r")
+                      : c == '\n' ? std::string("\\n")
+                                  : std::string(1, c);
+        std::cout << answer << std::endl;
+    }
+    return 0;
+}
