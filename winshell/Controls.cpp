@@ -61,36 +61,59 @@ void AppendBox::appendText(std::string_view utf8) {
     if (utf8.empty())
         return;
     const std::wstring text = widen(utf8);
-    // A CRLF may straddle two appends: a tail ending in CR followed by text starting with LF.
+    // Where each line of the text ends, just after its CRLF. A CRLF may straddle two appends: a
+    // tail ending in CR followed by text starting with LF.
+    std::vector<std::size_t> ends;
     bool prevCr = m_lastCr;
-    for (const wchar_t c : text) {
-        ++m_tailUnits;
-        if (c == L'\n' && prevCr) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\n' && prevCr) {
             ++m_crlfCount;
             m_tailLength = 0;
-            if (m_lineLimit > 0)
-                m_lineLengths.push_back(m_tailUnits);
-            m_tailUnits = 0;
+            ends.push_back(i + 1);
         } else {
             ++m_tailLength;
         }
-        prevCr = c == L'\r';
+        prevCr = text[i] == L'\r';
     }
     m_lastCr = prevCr;
+    if (m_lineLimit > 0 && ends.size() >= m_lineLimit) {
+        // The text alone fills the box: it shows the text's last lines only, never laying out
+        // what it would let go at once.
+        const std::size_t from = ends.size() > m_lineLimit ? ends[ends.size() - m_lineLimit - 1] : 0;
+        m_lineLengths.clear();
+        std::size_t lineStart = from;
+        for (std::size_t k = ends.size() - m_lineLimit; k < ends.size(); ++k) {
+            m_lineLengths.push_back(ends[k] - lineStart);
+            lineStart = ends[k];
+        }
+        m_tailUnits = text.size() - ends.back();
+        SetWindowTextW(m_hwnd, text.c_str() + from);
+    } else {
+        if (m_lineLimit > 0) {
+            std::size_t lineStart = 0;
+            for (const std::size_t e : ends) {
+                m_lineLengths.push_back(m_tailUnits + e - lineStart);
+                m_tailUnits = 0;
+                lineStart = e;
+            }
+            m_tailUnits += text.size() - lineStart;
+        }
+        const int end = GetWindowTextLengthW(m_hwnd);
+        SendMessageW(m_hwnd, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+        SendMessageW(m_hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+        // Lines are let go in steps of half the limit, so that the box's text moves seldom.
+        if (m_lineLimit > 0 && m_lineLengths.size() > m_lineLimit + m_lineLimit / 2) {
+            std::size_t drop = 0;
+            while (m_lineLengths.size() > m_lineLimit) {
+                drop += m_lineLengths.front();
+                m_lineLengths.pop_front();
+            }
+            SendMessageW(m_hwnd, EM_SETSEL, 0, static_cast<LPARAM>(drop));
+            SendMessageW(m_hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+        }
+    }
     const int end = GetWindowTextLengthW(m_hwnd);
     SendMessageW(m_hwnd, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
-    SendMessageW(m_hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-    if (m_lineLimit > 0 && m_lineLengths.size() > m_lineLimit) {
-        std::size_t drop = 0;
-        while (m_lineLengths.size() > m_lineLimit) {
-            drop += m_lineLengths.front();
-            m_lineLengths.pop_front();
-        }
-        SendMessageW(m_hwnd, EM_SETSEL, 0, static_cast<LPARAM>(drop));
-        SendMessageW(m_hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
-        const int newEnd = GetWindowTextLengthW(m_hwnd);
-        SendMessageW(m_hwnd, EM_SETSEL, static_cast<WPARAM>(newEnd), static_cast<LPARAM>(newEnd));
-    }
     SendMessageW(m_hwnd, EM_SCROLLCARET, 0, 0);
 }
 

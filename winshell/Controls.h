@@ -89,7 +89,8 @@ public:
 
 // A read-only multi-line box only ever appended to at its end or emptied whole: the activity log
 // and the parameter-return box. It counts the CRLF pieces appended since it was emptied, so that
-// the log's pruning never splits the whole text again, and keeps at most lineLimit lines (0: all).
+// the log's pruning never splits the whole text again, and shows at most its last lineLimit lines
+// (0: all; up to half as many again before it lets the oldest go).
 class AppendBox : public Edit {
 public:
     void setLineLimit(std::size_t lines) { m_lineLimit = lines; }

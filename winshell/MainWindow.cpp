@@ -26,6 +26,7 @@ namespace {
 using ui::Id;
 
 constexpr const wchar_t* kWindowClass = L"VorlanxMainWindow";
+constexpr std::size_t kLogShownLines = 24;
 
 bool registerClass(WNDPROC procedure) {
     static const bool registered = [procedure] {
@@ -82,6 +83,10 @@ bool MainWindow::create() {
     for (std::size_t i = 0; i < widths.size(); ++i)
         m_controls.statusBar().setPanel(static_cast<int>(i), ui::statusPanels()[i].text);
     m_controls.box(Id::Results).setLineLimit(link::ResultBox::kLineLimit);
+    // The log timer empties the log twice a second once it holds more than 20 lines; under a flood
+    // what arrives in between can be thousands of entries, of which the box shows the last few, so
+    // that an append never lays out a text of megabytes. The count goes on counting them all.
+    m_controls.box(Id::Log).setLineLimit(kLogShownLines);
     for (const ui::PeriodIds& p : ui::kPeriodIds) {
         TimeFields::attach(m_controls[p.start].hwnd());
         TimeFields::attach(m_controls[p.end].hwnd());
@@ -153,6 +158,14 @@ void MainWindow::connectBridge() {
     ServiceBridge::Views views;
     StatusBar& status = m_controls.statusBar();
     views.log = [this](const std::string& text) { m_controls.box(Id::Log).appendText(text); };
+    views.batch = [this](bool begins) {
+        for (const Id id : {Id::OnlineList, Id::Log, Id::Results, Id::PersonnelList}) {
+            HWND control = m_controls[id].hwnd();
+            SendMessageW(control, WM_SETREDRAW, begins ? FALSE : TRUE, 0);
+            if (!begins)
+                RedrawWindow(control, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+        }
+    };
     views.terminalAdded = [this, &status](const std::string& address, const std::string& port,
                                           const std::string& machine, const std::string& total) {
         m_controls.list(Id::OnlineList).addRow({address, port, machine});
@@ -382,7 +395,7 @@ LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM wParam,
 LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case ServiceBridge::kDrainMessage:
-        m_bridge->drain();
+        m_bridge->scheduledDrain();
         return 0;
     case WM_COMMAND:
         command(LOWORD(wParam), HIWORD(wParam));
@@ -394,6 +407,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             clockTick();
         else if (wParam == static_cast<WPARAM>(ui::kLogTimer.id))
             logTick();
+        else if (wParam == ServiceBridge::kDrainTimer)
+            m_bridge->scheduledDrain();
         else if (wParam == ListenerGroup::kStopPollTimer)
             m_listener->pollStop();
         return 0;

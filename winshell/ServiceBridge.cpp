@@ -17,28 +17,41 @@ void ServiceBridge::push(Event event) {
         PostMessageW(m_window, kDrainMessage, 0, 0);
 }
 
-void ServiceBridge::drain() {
+void ServiceBridge::scheduledDrain() {
+    if (drain()) {
+        SetTimer(m_window, kDrainTimer, kDrainPeriodMs, nullptr);
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    // Quiet: the next report posts again. A report that came meanwhile keeps the timer.
+    if (m_queue.empty()) {
+        KillTimer(m_window, kDrainTimer);
+        m_drainPosted = false;
+    }
+}
+
+bool ServiceBridge::drain() {
     std::vector<Event> batch;
     {
         std::lock_guard lock(m_mutex);
         batch.swap(m_queue);
-        m_drainPosted = false;
     }
-    std::string pendingLog;
-    auto flushLog = [&] {
-        if (!pendingLog.empty() && m_views.log)
-            m_views.log(pendingLog);
-        pendingLog.clear();
-    };
+    if (batch.empty())
+        return false;
+    std::string log;
+    if (m_views.batch)
+        m_views.batch(true);
     for (auto& event : batch) {
-        if (event.action) {
-            flushLog();
+        if (event.action)
             event.action();
-        } else {
-            pendingLog += event.log;
-        }
+        else
+            log += event.log;
     }
-    flushLog();
+    if (!log.empty() && m_views.log)
+        m_views.log(log);
+    if (m_views.batch)
+        m_views.batch(false);
+    return true;
 }
 
 void ServiceBridge::clientEntry(const std::string& entry) {

@@ -15,16 +15,28 @@ namespace vorlanx::winshell {
 // The one meeting point of the core's worker threads and the window. The core reports plain
 // values from any thread; the bridge queues them and posts one private message to the window,
 // whose procedure drains the queue on the UI thread in the order the reports came. Log texts that
-// arrive back to back are joined into one append, so that a flood of datagrams costs the window
-// one update per batch, not one per datagram.
+// of one batch are joined into one append after its other reports (the log is written by nothing
+// else, so its order stays), so that a flood of datagrams costs the window one update per batch,
+// not one per datagram.
+//
+// Windows hands a thread its posted messages before input, painting and timers, so a drain
+// posted anew after every batch would starve the clock under a flood. After a drain that found
+// work the next one therefore waits on a short timer, which yields to the rest; the first report
+// after a quiet spell is still posted at once.
 class ServiceBridge : public service::ServiceListener {
 public:
     // The private message that asks the window to drain.
     static constexpr UINT kDrainMessage = WM_APP + 1;
+    // The window's timer for the next drain during a flood, and its period.
+    static constexpr UINT_PTR kDrainTimer = 4;
+    static constexpr UINT kDrainPeriodMs = 50;
 
     // What the window does with each report, always called on the UI thread; texts in UTF-8.
     struct Views {
         std::function<void(const std::string&)> log;
+        // Around the reports of one drain (true before, false after), so that the window can
+        // hold its lists' and boxes' painting until the whole batch is in.
+        std::function<void(bool)> batch;
         std::function<void(const std::string& address, const std::string& port, const std::string& machine,
                            const std::string& totalText)>
             terminalAdded;
@@ -49,8 +61,10 @@ public:
 
     void setViews(Views views) { m_views = std::move(views); }
 
-    // Applies everything reported so far; runs on the UI thread.
-    void drain();
+    // Applies everything reported so far; runs on the UI thread. False when there was nothing.
+    bool drain();
+    // The drain the bridge scheduled: kDrainMessage or kDrainTimer.
+    void scheduledDrain();
 
     void clientEntry(const std::string& entry) override;
     void terminalAdded(const std::string& address, const std::string& portText, const std::string& machine,
