@@ -26,7 +26,8 @@ public:
         std::function<void()> restart;            // after a save of working settings
     };
 
-    DatabaseSettings(service::VorlanxService& service, const WindowControls& controls, HWND window, Hooks hooks);
+    DatabaseSettings(service::VorlanxService& service, WindowControls& controls, HWND window, Hooks hooks,
+                     const Dpi& dpi);
 
     void loadAtStartup();
     void saveSettings();

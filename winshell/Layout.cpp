@@ -78,7 +78,7 @@ Grid gridOf(Id parent, ui::Page page) {
     case Id::AmountGroup:
         return {kPageArea.x + 220 + 8, kPageArea.y + 20, {56, 60}, 22, 6};
     case Id::DatabaseGroup:
-        return {kPageArea.x + 154 + 8, kPageArea.y + 20, {66, 120}, 22, 8};
+        return {kPageArea.x + 144 + 8, kPageArea.y + 20, {62, 134}, 22, 8};
     default:
         break;
     }
@@ -90,7 +90,7 @@ Grid gridOf(Id parent, ui::Page page) {
     case ui::Page::Whitelist:
         return {kPageArea.x + 2, kPageArea.y + 2, {64, 134, 40, 100}, 22, 6};
     case ui::Page::DataConfig:
-        return {kPageArea.x, kPageArea.y, {150, 210}, 214, 4};
+        return {kPageArea.x, kPageArea.y, {140, 218}, 214, 4};
     default:
         return {0, 0, {0}, 0, 0};
     }

@@ -43,11 +43,6 @@ bool registerClass(WNDPROC procedure) {
     return registered;
 }
 
-bool onWindowColour(Id id) {
-    const ui::Control& c = ui::control(id);
-    return c.page != ui::Page::None || c.kind == ui::Kind::TextBox;
-}
-
 } // namespace
 
 MainWindow::MainWindow(service::VorlanxService& service) : m_service(service) {}
@@ -101,7 +96,9 @@ bool MainWindow::create() {
     DatabaseSettings::Hooks hooks;
     hooks.machineText = [this] { return m_controls[Id::SendMachine].text(); };
     hooks.restart = [this] { restartService(); };
-    m_database = std::make_unique<DatabaseSettings>(m_service, m_controls, m_window, std::move(hooks));
+    m_database = std::make_unique<DatabaseSettings>(m_service, m_controls, m_window, std::move(hooks), m_dpi);
+    m_controls.relayout(m_dpi, m_font.get());
+    m_controls.showPage(m_controls.tabs().current());
     connectBridge();
     m_service.setListener(m_bridge.get());
 
@@ -427,8 +424,11 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORBTN: {
         // The tab's body is the window colour: labels, check and radio boxes on a page take it,
         // and so do the two read-only text boxes.
-        const Control* control = m_controls.find(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
-        if (control && onWindowColour(static_cast<Id>(control->id()))) {
+        const auto control = reinterpret_cast<HWND>(lParam);
+        const Control* box = m_controls.find(GetDlgCtrlID(control));
+        const bool textBox =
+            box && box->hwnd() == control && ui::control(static_cast<Id>(box->id())).kind == ui::Kind::TextBox;
+        if (textBox || m_controls.isPageControl(control)) {
             SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
         }

@@ -186,7 +186,25 @@ int WindowControls::fieldOfUpDown(HWND upDown) const {
     return 0;
 }
 
+void WindowControls::addPageControl(ui::Page page, std::unique_ptr<Control> control) {
+    // A control made later would lie under the frames, which go to the bottom.
+    SetWindowPos(control->hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    m_pageExtras.emplace_back(page, std::move(control));
+}
+
+bool WindowControls::isPageControl(HWND hwnd) const {
+    if (const Control* c = find(GetDlgCtrlID(hwnd)); c && c->hwnd() == hwnd)
+        return ui::control(static_cast<ui::Id>(c->id())).page != ui::Page::None;
+    for (const auto& [page, control] : m_pageExtras) {
+        if (control->hwnd() == hwnd)
+            return true;
+    }
+    return false;
+}
+
 void WindowControls::showPage(int page) const {
+    for (const auto& [on, control] : m_pageExtras)
+        control->setVisible(static_cast<int>(on) == page);
     for (const ui::Control& c : ui::controls()) {
         if (c.page == ui::Page::None)
             continue;
@@ -198,6 +216,10 @@ void WindowControls::showPage(int page) const {
 }
 
 void WindowControls::relayout(const Dpi& dpi, HFONT font) const {
+    for (const auto& [page, control] : m_pageExtras) {
+        control->setFont(font);
+        control->place(dpi);
+    }
     for (const auto& [id, control] : m_controls) {
         control->setFont(font);
         if (dynamic_cast<StatusBar*>(control.get()))

@@ -39,6 +39,11 @@ public:
     // The time field of an up/down control, or 0.
     int fieldOfUpDown(HWND upDown) const;
 
+    // A control of this window alone (not in the shared table) on a page: shown with its page.
+    void addPageControl(ui::Page page, std::unique_ptr<Control> control);
+
+    bool isPageControl(HWND hwnd) const;
+
     // Shows the controls of one page and hides those of the others.
     void showPage(int page) const;
     // Moves every control to its place at a new DPI and gives them the font.
@@ -51,6 +56,7 @@ public:
 private:
     std::map<int, std::unique_ptr<Control>> m_controls;
     std::map<int, HWND> m_upDowns;
+    std::vector<std::pair<ui::Page, std::unique_ptr<Control>>> m_pageExtras;
 };
 
 } // namespace vorlanx::winshell
