@@ -1,6 +1,7 @@
 #include "service/Restart.h"
 
 #include "link/DebugLog.h"
+#include "service/WindowDir.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -150,6 +151,23 @@ std::string shortPathOf(const std::string& path) {
     buffer.resize(length);
     return buffer;
 }
+
+// An argument of the start line, given as UTF-8: in the ANSI code page, an existing file or
+// directory by its 8.3 form (which every code page can spell), in quotes, with cmd's % doubled.
+std::string batchArgument(const std::string& utf8) {
+    const std::filesystem::path asPath(std::u8string(utf8.begin(), utf8.end()));
+    std::string text = ansiText(asPath.wstring());
+    std::error_code error;
+    if (std::filesystem::exists(asPath, error)) {
+        const std::string shortText = shortPathOf(text);
+        if (!shortText.empty())
+            text = shortText;
+    }
+    std::string quoted = "\"";
+    for (const char c : text)
+        quoted += c == '%' ? std::string("%%") : std::string(1, c);
+    return quoted + "\"";
+}
 #endif
 
 } // namespace
@@ -158,11 +176,15 @@ int restartDelay(std::optional<int> requested) {
     return requested && *requested >= 1 ? *requested : kDefaultRestartDelay;
 }
 
-std::string restartBatchText(int delaySeconds, std::string_view launchPath) {
+std::string restartBatchText(int delaySeconds, std::string_view launchPath, std::string_view arguments) {
     std::string text(kBatchTemplate);
     // The path goes in first, so that a path holding the delay's placeholder cannot take the
     // delay; the ping line stands before the start line and its placeholder is found first.
-    replaceFirst(text, "<文件名>", launchPath);
+    std::string program(launchPath);
+    program += '"';
+    if (!arguments.empty())
+        program += " " + std::string(arguments);
+    replaceFirst(text, "<文件名>\"", program);
     replaceFirst(text, "秒数", std::to_string(delaySeconds));
     return text;
 }
@@ -224,24 +246,34 @@ std::filesystem::path ownProgram() {
     }
 }
 
-bool restartProgram(const std::filesystem::path& program, const std::vector<std::string>& /*arguments*/,
-                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess) {
+bool restartProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess,
+                    const std::filesystem::path& scriptFallbackDir, const WritableFunction& writable) {
     if (!isExistingFile(program))
         return false;
     const std::string programPath = ansiText(program.wstring());
     std::string launchPath = shortPathOf(programPath);
     if (launchPath.find_first_not_of(' ') == std::string::npos)
         launchPath = programPath;
-    const std::filesystem::path script = program.parent_path() / "Restart.bat";
-    if (!writeScript(script, restartBatchText(restartDelay(delaySeconds), launchPath))) {
+    std::string startArguments;
+    for (const std::string& argument : arguments)
+        startArguments += (startArguments.empty() ? "" : " ") + batchArgument(argument);
+    // An executable installed where its user cannot write restarts through a script in the
+    // service directory, which the window can always write.
+    const std::filesystem::path programDir = program.parent_path();
+    const bool besideProgram =
+        scriptFallbackDir.empty() || (writable ? writable(programDir) : isWritableDir(programDir));
+    const std::filesystem::path scriptDir = besideProgram ? programDir : scriptFallbackDir;
+    const std::filesystem::path script = scriptDir / "Restart.bat";
+    if (!writeScript(script, restartBatchText(restartDelay(delaySeconds), launchPath, startArguments))) {
         link::debugLog("restart", "cannot write " + pathText(script));
         return false;
     }
 
-    // The script runs in the executable's directory, where its "del Restart.bat" finds itself
-    // whatever directory the service was started from. The quotes keep a path with blanks whole.
+    // The script runs in its own directory, where its "del Restart.bat" finds itself whatever
+    // directory the service was started from. The quotes keep a path with blanks whole.
     std::wstring commandLine = L"\"" + script.wstring() + L"\"";
-    const std::wstring directory = program.parent_path().wstring();
+    const std::wstring directory = scriptDir.wstring();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -264,9 +296,9 @@ bool restartSelf(std::optional<int> delaySeconds, const EndProcessFunction& endP
     return restartProgram(ownProgram(), {}, delaySeconds, endProcess);
 }
 
-bool restartSelfIn(const std::filesystem::path& /*dir*/, std::optional<int> delaySeconds,
+bool restartSelfIn(const std::filesystem::path& dir, std::optional<int> delaySeconds,
                    const EndProcessFunction& endProcess) {
-    return restartSelf(delaySeconds, endProcess);
+    return restartProgram(ownProgram(), argumentsWithDir({}, dir), delaySeconds, endProcess, dir);
 }
 #else
 std::filesystem::path ownProgram() {
@@ -280,7 +312,8 @@ void endProcessNow() {
 }
 
 bool restartProgram(const std::filesystem::path& programPath, const std::vector<std::string>& arguments,
-                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess) {
+                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess,
+                    const std::filesystem::path& /*scriptFallbackDir*/, const WritableFunction& /*writable*/) {
     if (!isExistingFile(programPath))
         return false;
     std::error_code error;

@@ -18,8 +18,9 @@ inline constexpr int kDefaultRestartDelay = 2;
 int restartDelay(std::optional<int> requested);
 
 // The Windows Restart.bat: four lines joined by CR LF, none after the last. launchPath is given
-// in the bytes the file gets (the ANSI code page, GBK), and so is the result.
-std::string restartBatchText(int delaySeconds, std::string_view launchPath);
+// in the bytes the file gets (the ANSI code page, GBK), and so is the result; so are arguments,
+// written after the program on its start line when not empty.
+std::string restartBatchText(int delaySeconds, std::string_view launchPath, std::string_view arguments = {});
 
 // The POSIX counterpart, a /bin/sh script: wait, delete the script, start the program from its
 // own directory with the given arguments.
@@ -27,18 +28,23 @@ std::string restartShellText(int delaySeconds, const std::filesystem::path& prog
                              const std::vector<std::string>& arguments, const std::filesystem::path& script);
 
 using EndProcessFunction = std::function<void()>;
+using WritableFunction = std::function<bool(const std::filesystem::path&)>;
 
 // Ends this process at once, with exit code 0 and without any exit routine: open sockets and
 // the database connection are left to the operating system.
 [[noreturn]] void endProcessNow();
 
-// Writes and starts the restart script for program (on Windows Restart.bat beside it, arguments
-// unused; elsewhere Restart.sh beside it, or in the temporary directory when that is read-only,
-// started in a session of its own) and then calls endProcess. Returns false without calling it
-// when program is not an existing file or when the script could not be written or started, so
-// the caller keeps running; true when endProcess returned.
+// Writes and starts the restart script for program, which starts it again with arguments, and
+// then calls endProcess. On Windows Restart.bat goes beside the program, or into scriptFallbackDir
+// when the program's directory is not writable (an install in C:\Program Files) and a fallback
+// is given; it runs in the directory it is in. Elsewhere Restart.sh goes beside the program, or
+// into the temporary directory when that is read-only, and starts in a session of its own.
+// Returns false without calling endProcess when program is not an existing file or when the
+// script could not be written or started, so the caller keeps running; true when endProcess
+// returned.
 bool restartProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess);
+                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess,
+                    const std::filesystem::path& scriptFallbackDir = {}, const WritableFunction& writable = {});
 
 // This process's executable (GetModuleFileNameW on Windows, /proc/self/exe elsewhere); its
 // directory is the service directory. Empty when the system cannot say.
@@ -53,7 +59,8 @@ bool restartSelf(std::optional<int> delaySeconds = std::nullopt, const EndProces
 // "--dir dir" added, so that a relaunch never depends on which rule found the directory first.
 std::vector<std::string> argumentsWithDir(const std::vector<std::string>& arguments, const std::filesystem::path& dir);
 
-// restartSelf coming back in dir (outside Windows, where Restart.bat starts the program bare).
+// restartSelf coming back in dir: the program starts again with --dir dir. On Windows Restart.bat
+// goes into dir when the executable's directory is not writable.
 bool restartSelfIn(const std::filesystem::path& dir, std::optional<int> delaySeconds = std::nullopt,
                    const EndProcessFunction& endProcess = endProcessNow);
 

@@ -1,11 +1,27 @@
 #include "service/WindowDir.h"
 
+#include "service/Restart.h"
+
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <system_error>
 
 namespace vorlanx::service {
+
+std::filesystem::path userConfigHome() {
+#ifdef _WIN32
+    // UTF-16, so that a user name with Chinese characters is the same path.
+    const wchar_t* appData = _wgetenv(L"APPDATA");
+    return appData && *appData ? std::filesystem::path(appData) : std::filesystem::path();
+#else
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && std::filesystem::path(xdg).is_absolute())
+        return xdg;
+    const char* home = std::getenv("HOME");
+    return home && *home ? std::filesystem::path(home) / ".config" : std::filesystem::path();
+#endif
+}
 
 bool isWritableDir(const std::filesystem::path& dir) {
     std::error_code error;
@@ -34,11 +50,21 @@ chooseWindowDir(const WindowDirInputs& inputs, const std::function<bool(const st
         return inputs.programDir;
     if (inputs.configHome.empty())
         return std::nullopt;
-    const std::filesystem::path dir = inputs.configHome / "vorlanx";
+    const std::filesystem::path dir = inputs.configHome / kWindowDirName;
     std::filesystem::create_directories(dir, error);
     if (error || !std::filesystem::is_directory(dir, error))
         return std::nullopt;
     return dir;
+}
+
+std::optional<std::filesystem::path> windowDirOfThisProgram(const std::optional<std::filesystem::path>& requested,
+                                                            const std::filesystem::path& installedProgramDir) {
+    WindowDirInputs inputs;
+    inputs.requested = requested;
+    inputs.programDir = ownProgram().parent_path();
+    inputs.installedProgramDir = installedProgramDir;
+    inputs.configHome = userConfigHome();
+    return chooseWindowDir(inputs);
 }
 
 } // namespace vorlanx::service

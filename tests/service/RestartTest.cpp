@@ -51,6 +51,14 @@ TEST(RestartBatchText, GbkPathBytesPassThroughUnchanged) {
               "@echo off \r\n@ping 127.0.0.1 -n 4 >nul\r\nstart \"\" \"" + path + "\"\r\ndel Restart.bat");
 }
 
+TEST(RestartBatchText, ArgumentsFollowTheProgramOnItsStartLine) {
+    EXPECT_EQ(restartBatchText(2, "C:\\VORLAN~1\\vorlanx.exe", "\"--dir\" \"C:\\D\""),
+              "@echo off \r\n"
+              "@ping 127.0.0.1 -n 2 >nul\r\n"
+              "start \"\" \"C:\\VORLAN~1\\vorlanx.exe\" \"--dir\" \"C:\\D\"\r\n"
+              "del Restart.bat");
+}
+
 TEST(RestartShellText, WaitsDeletesItselfAndStartsFromTheProgramsDirectory) {
     EXPECT_EQ(restartShellText(3, "/opt/vorlanx/vorlanxd", {"--dir", "/srv/it's here"}, "/opt/vorlanx/Restart.sh"),
               "#!/bin/sh\n"

@@ -1,6 +1,7 @@
 // Self-restart on Windows, run under Wine or on Windows: Restart.bat beside a program whose
-// directory has blanks in its name, started through cmd, relaunching the program and deleting
-// itself.
+// directory has blanks in its name, or in the service directory when the program's directory is
+// not writable, started through cmd, relaunching the program in the same service directory and
+// deleting itself.
 
 #include "service/Restart.h"
 
@@ -9,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <windows.h>
 
@@ -83,6 +86,67 @@ void expectRestartThroughShortPath(const SettingsTestDir& dir) {
 TEST(RestartWin32, BatchNamesTheShortPathAndRelaunchesTheProgram) {
     SettingsTestDir dir("vorlanx restart probe");
     expectRestartThroughShortPath(dir);
+}
+
+// The probe's note: the directory it started in, then its arguments, one a line.
+std::vector<std::string> waitForProbe(const std::filesystem::path& note, const std::filesystem::path& script) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((!std::filesystem::exists(note) || std::filesystem::exists(script)) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::vector<std::string> lines;
+    if (!std::filesystem::exists(note))
+        return lines;
+    const std::string text = SettingsTestDir::read(note);
+    for (std::size_t begin = 0; begin < text.size();) {
+        const std::size_t end = text.find('\n', begin);
+        lines.push_back(text.substr(begin, end - begin));
+        begin = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+// The window restarts in the directory it chose at its start, not in whatever the rule would
+// choose for the new process.
+TEST(RestartWin32, TheRelaunchComesBackToTheSameServiceDirectory) {
+    SettingsTestDir dir("vorlanx restart dir"), service("vorlanx service dir");
+    const std::filesystem::path program = dir.path() / "restart_probe.exe";
+    std::filesystem::copy_file(VORLANX_RESTART_PROBE, program);
+    const std::filesystem::path script = dir.path() / "Restart.bat";
+    std::string written;
+    ASSERT_TRUE(restartProgram(program, argumentsWithDir({}, service.path()), 1,
+                               [&] { written = SettingsTestDir::read(script); }));
+    EXPECT_NE(written.find("\" \"--dir\" \""), std::string::npos) << written;
+    const auto lines = waitForProbe(dir.path() / "probe-ran.txt", script);
+    ASSERT_EQ(lines.size(), 3u) << "the program was not started again with --dir DIR";
+    EXPECT_EQ(lines[1], "--dir");
+    EXPECT_TRUE(std::filesystem::equivalent(utf8Path(lines[2]), service.path())) << lines[2];
+}
+
+// An install in C:\Program Files cannot write beside itself: Restart.bat goes into the service
+// directory, runs there and deletes itself there.
+TEST(RestartWin32, AnUnwritableProgramDirectoryLeavesTheScriptInTheServiceDirectory) {
+    SettingsTestDir dir("vorlanx program dir"), service("vorlanx service dir");
+    const std::filesystem::path program = dir.path() / "restart_probe.exe";
+    std::filesystem::copy_file(VORLANX_RESTART_PROBE, program);
+    const std::filesystem::path script = service.path() / "Restart.bat";
+    std::string written;
+    bool besideProgram = true;
+    const auto readOnly = [&](const std::filesystem::path& d) { return !std::filesystem::equivalent(d, dir.path()); };
+    ASSERT_TRUE(restartProgram(
+        program, argumentsWithDir({}, service.path()), 1,
+        [&] {
+            written = SettingsTestDir::read(script);
+            besideProgram = std::filesystem::exists(dir.path() / "Restart.bat");
+        },
+        service.path(), readOnly));
+    EXPECT_FALSE(besideProgram);
+    EXPECT_EQ(written.rfind("@echo off \r\n", 0), 0u) << written;
+    const auto lines = waitForProbe(service.path() / "probe-ran.txt", script);
+    ASSERT_EQ(lines.size(), 3u) << "the program was not started again from the service directory's script";
+    EXPECT_TRUE(std::filesystem::equivalent(utf8Path(lines[0]), service.path())) << lines[0];
+    EXPECT_TRUE(std::filesystem::equivalent(utf8Path(lines[2]), service.path())) << lines[2];
+    EXPECT_FALSE(std::filesystem::exists(script)) << "Restart.bat did not delete itself";
 }
 
 TEST(RestartWin32, ChineseDirectoryWithBlanksOnAChineseWindows) {

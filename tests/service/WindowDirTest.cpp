@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -32,7 +34,7 @@ TEST(WindowDir, AWritableProgramDirectoryIsTaken) {
     SettingsTestDir program("vorlanx-program"), home("vorlanx-home");
     ASSERT_TRUE(isWritableDir(program.path()));
     EXPECT_EQ(chooseWindowDir(inputsFor(program.path(), home.path())), program.path());
-    EXPECT_FALSE(fs::exists(home.path() / "vorlanx")) << "nothing is made where it is not used";
+    EXPECT_FALSE(fs::exists(home.path() / kWindowDirName)) << "nothing is made where it is not used";
     EXPECT_TRUE(fs::is_empty(program.path())) << "the write probe leaves nothing behind";
 }
 
@@ -53,7 +55,7 @@ TEST(WindowDir, AReadOnlyProgramDirectoryLeadsToTheUsersConfigurationDirectory) 
     const auto chosen = chooseWindowDir(inputsFor(readOnly, home.path()));
     chmod(owned.path().c_str(), 0755); // so that the directory can be removed
     ASSERT_TRUE(chosen);
-    EXPECT_EQ(*chosen, home.path() / "vorlanx");
+    EXPECT_EQ(*chosen, home.path() / kWindowDirName);
     EXPECT_TRUE(fs::is_directory(*chosen)) << "made when missing";
 #endif
 }
@@ -71,24 +73,58 @@ TEST(WindowDir, TheInstalledProgramDirectoryIsNeverTakenEvenWhenWritable) {
     SettingsTestDir program("vorlanx-program"), home("vorlanx-home");
     WindowDirInputs inputs = inputsFor(program.path(), home.path());
     inputs.installedProgramDir = program.path();
-    EXPECT_EQ(chooseWindowDir(inputs), home.path() / "vorlanx");
+    EXPECT_EQ(chooseWindowDir(inputs), home.path() / kWindowDirName);
 }
 
 TEST(WindowDir, AnExistingConfigurationDirectoryIsKept) {
     SettingsTestDir home("vorlanx-home");
-    fs::create_directories(home.path() / "vorlanx");
-    home.write(home.path() / "vorlanx" / "conf.ini", "[sername]\r\ntype=2\r\n");
+    fs::create_directories(home.path() / kWindowDirName);
+    home.write(home.path() / kWindowDirName / "conf.ini", "[sername]\r\ntype=2\r\n");
     const auto chosen = chooseWindowDir(inputsFor("/nowhere", home.path()), [](const fs::path&) { return false; });
-    EXPECT_EQ(chosen, home.path() / "vorlanx");
-    EXPECT_EQ(SettingsTestDir::read(home.path() / "vorlanx" / "conf.ini"), "[sername]\r\ntype=2\r\n");
+    EXPECT_EQ(chosen, home.path() / kWindowDirName);
+    EXPECT_EQ(SettingsTestDir::read(home.path() / kWindowDirName / "conf.ini"), "[sername]\r\ntype=2\r\n");
 }
 
 TEST(WindowDir, NoConfigurationDirectoryToMakeGivesNothing) {
     SettingsTestDir home("vorlanx-home");
-    home.write(home.path() / "vorlanx", "a file where the directory should be");
+    home.write(home.path() / kWindowDirName, "a file where the directory should be");
     const auto never = [](const fs::path&) { return false; };
     EXPECT_FALSE(chooseWindowDir(inputsFor("/nowhere", home.path()), never));
     EXPECT_FALSE(chooseWindowDir(inputsFor("/nowhere", {}), never));
+}
+
+// On Windows the folder is %APPDATA%\Vorlanx, as Windows programs name theirs; elsewhere
+// ~/.config/vorlanx.
+TEST(WindowDir, TheUsersFolderIsNamedAfterThePlatformsHabit) {
+    SettingsTestDir home("vorlanx-home");
+    const auto chosen = chooseWindowDir(inputsFor("/nowhere", home.path()), [](const fs::path&) { return false; });
+    ASSERT_TRUE(chosen);
+#ifdef _WIN32
+    EXPECT_EQ(chosen->filename().string(), "Vorlanx");
+#else
+    EXPECT_EQ(chosen->filename().string(), "vorlanx");
+#endif
+    EXPECT_TRUE(fs::is_directory(*chosen));
+}
+
+TEST(WindowDir, TheUsersConfigurationDirectoryComesFromTheEnvironment) {
+#ifdef _WIN32
+    const std::wstring saved = _wgetenv(L"APPDATA") ? _wgetenv(L"APPDATA") : L"";
+    _wputenv_s(L"APPDATA", L"C:\\users\\食堂\\AppData\\Roaming");
+    EXPECT_EQ(userConfigHome(), fs::path(L"C:\\users\\食堂\\AppData\\Roaming"));
+    _wputenv_s(L"APPDATA", saved.c_str());
+#else
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = xdg ? xdg : "";
+    setenv("XDG_CONFIG_HOME", "/srv/config", 1);
+    EXPECT_EQ(userConfigHome(), fs::path("/srv/config"));
+    setenv("XDG_CONFIG_HOME", "relative/config", 1); // not absolute: ignored, as the XDG rules say
+    EXPECT_EQ(userConfigHome(), fs::path(std::getenv("HOME")) / ".config");
+    if (xdg)
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+#endif
 }
 
 TEST(WindowDir, AMissingDirectoryIsNotWritable) {
