@@ -11,7 +11,6 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
-#include <shlobj.h>
 
 #include <filesystem>
 #include <optional>
@@ -67,13 +66,6 @@ void print(HANDLE handle, const std::string& utf8) {
     WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
-std::filesystem::path appDataDir() {
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
-        return {};
-    return std::filesystem::path(path);
-}
-
 } // namespace
 
 int main() {
@@ -86,11 +78,7 @@ int main() {
                                                      ICC_BAR_CLASSES | ICC_INTERNET_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&classes);
 
-    vorlanx::service::WindowDirInputs inputs;
-    inputs.requested = arguments.dir;
-    inputs.programDir = vorlanx::service::ownProgram().parent_path();
-    inputs.configHome = appDataDir();
-    const auto serviceDir = vorlanx::service::chooseWindowDir(inputs);
+    const auto serviceDir = vorlanx::service::windowDirOfThisProgram(arguments.dir);
     std::error_code error;
     if (!serviceDir || !std::filesystem::is_directory(*serviceDir, error)) {
         print(GetStdHandle(STD_ERROR_HANDLE),
