@@ -15,6 +15,9 @@
 //   key ID VK / char ID CODE a key or a typed character to a control
 //   clickchar ID POS         a left click on the character at POS of an edit box
 //   updown ID +1|-1          a click on the up or down button beside a time field
+//   rclick ID X Y            a right click at X,Y of a control (a list pops its menu up)
+//   menu MS                  "ok 1" when a pop-up menu of the window shows within MS ms, else
+//                            "ok 0"; "menu close" closes it
 //   box MS                   the message box shown within MS ms: "ok TITLE<TAB>TEXT", answered OK;
 //                            "ok none" when none came
 //   close                    close the window and wait for its process to end
@@ -115,24 +118,27 @@ private:
         DWORD_PTR ignored = 0;
         SendMessageTimeoutW(m_window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
     }
-    HWND messageBox() const;
+    HWND messageBox() const { return shownWindow("#32770"); }
+    HWND popupMenu() const { return shownWindow("#32768"); }
+    HWND shownWindow(const char* cls) const;
     std::string addressOf(HWND box) const;
 
     HWND m_window = nullptr;
     DWORD m_process = 0;
 };
 
-HWND Driver::messageBox() const {
+HWND Driver::shownWindow(const char* cls) const {
     struct Search {
         DWORD process;
+        const char* cls;
         HWND found = nullptr;
-    } search{m_process};
+    } search{m_process, cls};
     EnumWindows(
         [](HWND w, LPARAM data) -> BOOL {
             auto* s = reinterpret_cast<Search*>(data);
             DWORD process = 0;
             GetWindowThreadProcessId(w, &process);
-            if (process == s->process && IsWindowVisible(w) && className(w) == "#32770") {
+            if (process == s->process && IsWindowVisible(w) && className(w) == s->cls) {
                 s->found = w;
                 return FALSE;
             }
@@ -202,6 +208,23 @@ std::string Driver::run(const std::string& line) {
         settle();
         return "ok " + title + "\t" + text;
     }
+    if (verb == "menu") {
+        std::string arg;
+        in >> arg;
+        if (arg == "close") {
+            // Ends the window's menu loop as a click elsewhere would.
+            PostMessageW(m_window, WM_CANCELMODE, 0, 0);
+            if (HWND menu = popupMenu())
+                PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+            for (int i = 0; i < 100 && popupMenu(); ++i)
+                Sleep(20);
+            return popupMenu() ? "error the menu stays" : "ok";
+        }
+        const DWORD until = GetTickCount() + static_cast<DWORD>(std::atoi(arg.c_str()));
+        while (!popupMenu() && GetTickCount() < until)
+            Sleep(50);
+        return popupMenu() ? "ok 1" : "ok 0";
+    }
     if (verb == "command") {
         int id = 0;
         in >> id;
@@ -257,6 +280,13 @@ std::string Driver::run(const std::string& line) {
         // Posted: a click that opens a message box would hold a sent BM_CLICK until it closes.
         PostMessageW(w, BM_CLICK, 0, 0);
         settle();
+        return "ok";
+    }
+    if (verb == "rclick") {
+        int x = 0, y = 0;
+        in >> x >> y;
+        PostMessageW(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+        PostMessageW(w, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
         return "ok";
     }
     if (verb == "count")

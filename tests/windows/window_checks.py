@@ -307,6 +307,10 @@ def main():
         check("an empty terminal list gives 请先添加设备", drive("box 5000") == TITLE + "\t请先添加设备")
 
         drive("command %d" % ADD_DEVICES)
+        drive("rclick %d 60 150" % TERMINALS)
+        check("a right click on the terminal list pops its menu up", drive("menu 5000") == "1")
+        subprocess.run(["import", "-window", "root", os.path.join(a.shots, "menu-参数.png")], check=True)
+        drive("menu close")
         for page in range(4):
             drive("tab %d" % page)
             time.sleep(0.7)
