@@ -112,8 +112,16 @@ private:
         EnumChildWindows(m_window, findChild, reinterpret_cast<LPARAM>(&f));
         return f.found;
     }
-    // Returns once the window's thread has handled everything posted before (or sits in a modal
-    // loop, which still answers sent messages).
+    // Sent, not posted: a thread handles sent messages before its posted ones, so a posted input
+    // followed by a sent check could be checked before it was handled. A message that opens a
+    // modal box returns only when the box closes: the wait ends after a while and the box stays
+    // for "box" to read.
+    static void deliver(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(w, message, wParam, lParam, SMTO_NORMAL, 2000, &ignored);
+    }
+    // Returns once the window's thread is free again (or sits in a modal loop, which still
+    // answers sent messages).
     void settle() const {
         DWORD_PTR ignored = 0;
         SendMessageTimeoutW(m_window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
@@ -228,7 +236,7 @@ std::string Driver::run(const std::string& line) {
     if (verb == "command") {
         int id = 0;
         in >> id;
-        PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        deliver(m_window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
         settle();
         return "ok";
     }
@@ -277,8 +285,7 @@ std::string Driver::run(const std::string& line) {
         return "ok";
     }
     if (verb == "click") {
-        // Posted: a click that opens a message box would hold a sent BM_CLICK until it closes.
-        PostMessageW(w, BM_CLICK, 0, 0);
+        deliver(w, BM_CLICK, 0, 0);
         settle();
         return "ok";
     }
@@ -300,14 +307,14 @@ std::string Driver::run(const std::string& line) {
     if (verb == "tab") {
         // TCM_SETCURFOCUS on a tab control of tabs (not buttons) selects the page and notifies the
         // window as a click does.
-        SendMessageW(w, TCM_SETCURFOCUS, static_cast<WPARAM>(id), 0);
+        deliver(w, TCM_SETCURFOCUS, static_cast<WPARAM>(id), 0);
         settle();
         return "ok " + std::to_string(SendMessageW(w, TCM_GETCURSEL, 0, 0));
     }
     if (verb == "select") {
         int start = 0, length = 0;
         in >> start >> length;
-        SendMessageW(w, EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(start + length));
+        deliver(w, EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(start + length));
         return "ok";
     }
     if (verb == "selection") {
@@ -317,15 +324,15 @@ std::string Driver::run(const std::string& line) {
     if (verb == "key") {
         int vk = 0;
         in >> vk;
-        PostMessageW(w, WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
-        PostMessageW(w, WM_KEYUP, static_cast<WPARAM>(vk), static_cast<LPARAM>(0xC0000001));
+        deliver(w, WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
+        deliver(w, WM_KEYUP, static_cast<WPARAM>(vk), static_cast<LPARAM>(0xC0000001));
         settle();
         return "ok";
     }
     if (verb == "char") {
         int code = 0;
         in >> code;
-        PostMessageW(w, WM_CHAR, static_cast<WPARAM>(code), 1);
+        deliver(w, WM_CHAR, static_cast<WPARAM>(code), 1);
         settle();
         return "ok";
     }
@@ -334,8 +341,8 @@ std::string Driver::run(const std::string& line) {
         in >> position;
         const auto packed = static_cast<DWORD>(SendMessageW(w, EM_POSFROMCHAR, static_cast<WPARAM>(position), 0));
         const LPARAM at = MAKELPARAM(LOWORD(packed) + 1, HIWORD(packed) + 3);
-        PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        PostMessageW(w, WM_LBUTTONUP, 0, at);
+        deliver(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        deliver(w, WM_LBUTTONUP, 0, at);
         settle();
         return "ok";
     }
@@ -350,8 +357,8 @@ std::string Driver::run(const std::string& line) {
             GetWindowRect(sibling, &r);
             if (className(sibling) == "msctls_updown32" && r.top == field.top && std::abs(r.left - field.right) <= 2) {
                 const int y = delta > 0 ? 2 : static_cast<int>(r.bottom - r.top) - 3;
-                PostMessageW(sibling, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, y));
-                PostMessageW(sibling, WM_LBUTTONUP, 0, MAKELPARAM(3, y));
+                deliver(sibling, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, y));
+                deliver(sibling, WM_LBUTTONUP, 0, MAKELPARAM(3, y));
                 settle();
                 return "ok";
             }

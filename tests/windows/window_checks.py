@@ -96,7 +96,7 @@ class Recorder:
 class Drive:
     def __init__(self, exe):
         self.proc = subprocess.Popen(["wine", exe], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL, text=True, encoding="utf-8")
+                                     stderr=None, text=True, encoding="utf-8")
 
     def __call__(self, line):
         self.proc.stdin.write(line + "\n")
@@ -206,7 +206,9 @@ def main():
         port = free_udp_port()
         drive("set %d %d" % (PORT_EDIT, port))
         drive("click %d" % LISTEN)
-        check("开始监听 starts listening", drive("enabled %d" % STOP) == "1" and drive("enabled %d" % LISTEN) == "0")
+        listening = drive("enabled %d" % STOP) == "1" and drive("enabled %d" % LISTEN) == "0"
+        check("开始监听 starts listening", listening,
+              "" if listening else "port %d, message box: %s" % (port, drive("box 2000")))
         sim = subprocess.Popen([a.termsim, "--service", "127.0.0.1:%d" % port, "--terminals", "5", "--mix",
                                 "0:0:0", "--heartbeat", "1", "--duration", "300"],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
