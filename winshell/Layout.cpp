@@ -112,6 +112,9 @@ Box layoutBox(const ui::Control& c) {
     Box b = grid.cell(c.row, c.column, c.rowSpan, c.columnSpan);
     if (c.kind == ui::Kind::Combo)
         b.h = kComboDropHeight;
+    // A list on a page reaches down to the page's foot, as in the Qt window.
+    if (c.kind == ui::Kind::ListView && c.page != ui::Page::None)
+        b.h = kPageArea.y + kPageArea.h - 4 - b.y;
     if (c.kind == ui::Kind::Group && c.page != ui::Page::None) {
         // A group on a page is as tall as its rows and a margin.
         int rows = 0;
