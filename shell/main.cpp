@@ -3,6 +3,7 @@
 #include "service/VorlanxService.h"
 #include "service/WindowDir.h"
 #include "shell/MainWindow.h"
+#include "version/Version.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -20,6 +21,7 @@ constexpr const char* kUsage =
     "  --dir DIR  service directory holding conf.ini and the built-in database; without it the\n"
     "             executable's directory when writable, else ~/.config/vorlanx (made if missing)\n"
     "  --help     this text\n"
+    "  --version  the version\n"
     "The window listens on UDP port 3000 by default, as vorlanxd does: run only one of them on a PC.\n";
 
 struct Arguments {
@@ -47,6 +49,8 @@ Arguments readArguments(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
     const Arguments arguments = readArguments(argc, argv);
+    if (argc == 2 && std::string_view(argv[1]) == "--version")
+        return std::fputs(VORLANX_VERSION_TEXT("vorlanx"), stdout) < 0;
     if (arguments.help || arguments.bad) {
         std::fputs(kUsage, arguments.help ? stdout : stderr);
         return arguments.help ? 0 : 2;
