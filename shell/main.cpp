@@ -5,6 +5,7 @@
 #include "shell/ControlList.h"
 #include "shell/MainWindow.h"
 #include "shell/Widgets.h"
+#include "version/Version.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -27,6 +28,7 @@ constexpr const char* kUsage =
     "             window class, caption, x, y, width, height, page; then exit (offscreen when no\n"
     "             QT_QPA_PLATFORM is set)\n"
     "  --help     this text\n"
+    "  --version  the version\n"
     "The window listens on UDP port 3000 by default, as vorlanxd does: run only one of them on a PC.\n";
 
 struct Arguments {
@@ -75,6 +77,8 @@ int printControls(QApplication& app, QWidget& window) {
 
 int main(int argc, char* argv[]) {
     const Arguments arguments = readArguments(argc, argv);
+    if (argc == 2 && std::string_view(argv[1]) == "--version")
+        return std::fputs(VORLANX_VERSION_TEXT("vorlanx"), stdout) < 0;
     if (arguments.help || arguments.bad) {
         std::fputs(kUsage, arguments.help ? stdout : stderr);
         return arguments.help ? 0 : 2;

@@ -5,6 +5,7 @@
 #include "link/UdpEndpoint.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/NotifySocket.h"
+#include "version/Version.h"
 
 #include <gtest/gtest.h>
 
@@ -181,7 +182,6 @@ private:
     std::optional<int> m_status;
 };
 
-
 using vorlanx::test::freeUdpPort;
 using Replies = vorlanx::test::TerminalInbox;
 
@@ -312,8 +312,14 @@ TEST(Vorlanxd, PortInUseExitsWithOneAndSaysWhy) {
 }
 
 TEST(Vorlanxd, BadArgumentsGiveUsage) {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--port", "70000"}, {"--drain", "ten"}, {"--drain", "601"}, {"--drain", "-1"}, {"--drain"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--port", "70000"},
+                                                                  {"--drain", "ten"},
+                                                                  {"--drain", "601"},
+                                                                  {"--drain", "-1"},
+                                                                  {"--drain"},
+                                                                  // The Windows service's commands are Windows' alone.
+                                                                  {"--install-service"},
+                                                                  {"--service"}}) {
         ServiceProcess service(args);
         ASSERT_TRUE(service.started());
         EXPECT_EQ(service.exitCode(), 2) << args[0];
@@ -321,11 +327,16 @@ TEST(Vorlanxd, BadArgumentsGiveUsage) {
     }
 }
 
-TEST(Vorlanxd, HelpGoesToStandardOutputWithExitCodeZero) {
-    ServiceProcess service({"--help"});
-    ASSERT_TRUE(service.started());
-    EXPECT_EQ(service.readLine(), "usage: vorlanxd [--port N] [--dir DIR] [--verbose]");
-    EXPECT_EQ(service.exitCode(), 0);
+TEST(Vorlanxd, HelpAndVersionGoToStandardOutputWithExitCodeZero) {
+    ServiceProcess help({"--help"});
+    ASSERT_TRUE(help.started());
+    EXPECT_EQ(help.readLine(), "usage: vorlanxd [--port N] [--dir DIR] [--drain S] [--verbose]");
+    EXPECT_EQ(help.exitCode(), 0);
+    // The first line is what the manual page's footer and the packages' checks read.
+    ServiceProcess version({"--version"});
+    ASSERT_TRUE(version.started());
+    EXPECT_EQ(version.readLine(), "vorlanxd (Vorlanx) " VORLANX_VERSION);
+    EXPECT_EQ(version.exitCode(), 0);
 }
 
 TEST(Vorlanxd, ReloadsConfIniAndThePersonnelListOnSighupWithoutDroppingThePort) {

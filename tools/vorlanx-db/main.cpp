@@ -20,6 +20,7 @@
 #include "db/DatabaseBackup.h"
 #include "db/MealPeriods.h"
 #include "db/ReportText.h"
+#include "version/Version.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ const char* const usage =
     "  verify            check the database file (PRAGMA integrity_check)\n"
     "  records           every booked consumption record as CSV\n"
     "  demo N            add N sample card holders (the first has card 12345678)\n"
-    "  demo-bookings N   add N generated bookings over the last 30 days (moves no balance)\n";
+    "  demo-bookings N   add N generated bookings over the last 30 days (moves no balance)\n"
+    "vorlanx-db --help: this text; vorlanx-db --version: the version.\n";
 
 std::optional<std::int64_t> number(std::string_view text) {
     std::int64_t value = 0;
@@ -117,6 +119,10 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::cout << usage;
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << VORLANX_VERSION_TEXT("vorlanx-db");
         return 0;
     }
     if (args.size() < 2)

@@ -4,6 +4,7 @@
 
 #include "tools/vorlanx-termsim/CardSource.h"
 #include "tools/vorlanx-termsim/Simulator.h"
+#include "version/Version.h"
 
 #include <charconv>
 #include <csignal>
@@ -47,7 +48,9 @@ const char* const kUsage =
     "  --threads T         worker threads (default: from the terminal count)\n"
     "  --seed N            random seed (default 1)\n"
     "  --ledger FILE       write every acknowledged booking as CSV\n"
-    "  --json              print one JSON object instead of the summary\n";
+    "  --json              print one JSON object instead of the summary\n"
+    "  --help              this text\n"
+    "  --version           the version\n";
 
 Simulator* g_running = nullptr;
 
@@ -94,6 +97,10 @@ int main(int argc, char** argv) {
         if (arg == "--same-address") {
             o.distinctAddresses = false;
             continue;
+        }
+        if (arg == "--version") {
+            std::cout << VORLANX_VERSION_TEXT("vorlanx-termsim");
+            return 0;
         }
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;

@@ -2,6 +2,8 @@
 // service directory): its status, the terminals it has heard, and the administration commands of
 // the window, sent to the terminals named.
 
+#include "version/Version.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
@@ -50,6 +52,7 @@ DIR: the service directory (default: beside a vorlanxd next to this program when
      conf.ini, else /var/lib/vorlanx).
 Exit: 0 every target answered, 3 some did not, 2 bad usage or refused input, 1 vorlanxd not
       reached.
+--help: this text; --version: the version.
 )";
 
 fs::path ownDirectory(const char* argv0) {
@@ -185,7 +188,8 @@ void printHuman(const json& event, const std::vector<std::string>& words, bool t
         if (event.contains("status")) {
             const json& s = event["status"];
             const json& c = s["counts"];
-            std::cout << "port:            " << (s["listening"].get<bool>() ? std::to_string(s["port"].get<int>()) : "not listening") << '\n'
+            std::cout << "port:            "
+                      << (s["listening"].get<bool>() ? std::to_string(s["port"].get<int>()) : "not listening") << '\n'
                       << "database:        " << s["database"]["kind"].get<std::string>()
                       << (s["database"]["connected"].get<bool>() ? ", connected" : ", not connected") << '\n'
                       << "personnel rows:  " << s["personnelRows"] << '\n'
@@ -202,8 +206,8 @@ void printHuman(const json& event, const std::vector<std::string>& words, bool t
             if (s.value("waitingOnDatabase", false))
                 std::cout << "state:           waiting on the database\n";
         } else if (event.contains("terminals")) {
-            std::printf("%-15s %5s %5s  %-19s  %-19s %7s %7s %7s %7s  %s\n", "address", "port", "mach",
-                        "first heard", "last heard", "frames", "queries", "paid", "offline", "last answer");
+            std::printf("%-15s %5s %5s  %-19s  %-19s %7s %7s %7s %7s  %s\n", "address", "port", "mach", "first heard",
+                        "last heard", "frames", "queries", "paid", "offline", "last answer");
             for (const json& t : event["terminals"]) {
                 std::printf("%-15s %5d %5s  %-19s  %-19s %7llu %7llu %7llu %7llu  %s%s\n",
                             t["address"].get<std::string>().c_str(), t["port"].get<int>(),
@@ -244,6 +248,10 @@ int main(int argc, char** argv) {
         }
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
+            return 0;
+        }
+        if (arg == "--version" && words.empty()) {
+            std::cout << VORLANX_VERSION_TEXT("vorlanxctl");
             return 0;
         }
         if (arg == "--dir" && i + 1 < argc && words.empty()) {

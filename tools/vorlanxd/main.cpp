@@ -9,6 +9,11 @@
 #endif
 #include "tools/vorlanxd/ConsoleServiceListener.h"
 #include "tools/vorlanxd/SystemdNotifier.h"
+#include "version/Version.h"
+#ifdef _WIN32
+#include "tools/vorlanxd/RotatingLog.h"
+#include "tools/vorlanxd/WindowsService.h"
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +21,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -34,19 +40,21 @@ using namespace vorlanx;
 
 constexpr std::uint16_t kDefaultPort = 3000;
 
-volatile std::sig_atomic_t g_stopRequested = 0;
-volatile std::sig_atomic_t g_reloadRequested = 0;
+// Set by a signal handler or by the Windows service manager's thread.
+std::atomic<bool> g_stopRequested{false};
+std::atomic<bool> g_reloadRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handlers need a lock-free flag");
 
 extern "C" void requestStop(int) {
-    g_stopRequested = 1;
+    g_stopRequested = true;
 }
 
 extern "C" void requestReload(int) {
-    g_reloadRequested = 1;
+    g_reloadRequested = true;
 }
 
 constexpr const char* kUsage =
-    "usage: vorlanxd [--port N] [--dir DIR] [--verbose]\n"
+    "usage: vorlanxd [--port N] [--dir DIR] [--drain S] [--verbose]\n"
     "The canteen terminals' payment service without its window: answers the terminals' UDP frames\n"
     "through the database that DIR/conf.ini selects and writes one line per booking, refused payment,\n"
     "offline record, administration answer, connection change and error to standard output.\n"
@@ -57,16 +65,33 @@ constexpr const char* kUsage =
     "             to finish and be answered before the port closes\n"
     "  --verbose  also every datagram, as the window's activity log shows it (three lines each)\n"
     "  --help     this text\n"
+    "  --version  the version\n"
     "Stops on SIGINT or SIGTERM: takes no more datagrams, drops the frames not yet started (their\n"
     "terminals send them again), answers what is under way and closes the port.\n"
     "On SIGHUP it reads conf.ini again, reconnects the database when its settings changed and\n"
-    "reloads the personnel list, keeping the port open.\n";
+    "reloads the personnel list, keeping the port open.\n"
+#ifdef _WIN32
+    "As a Windows service (the commands want an administrator):\n"
+    "  --install-service  register this program as the service vorlanxd, started at boot and\n"
+    "                     restarted on failure, with the --port, --dir and --drain given here;\n"
+    "                     the service writes its log to vorlanxd.log in DIR (kept under 1 MiB,\n"
+    "                     with the four logs before it as vorlanxd.log.1 to vorlanxd.log.4)\n"
+    "  --remove-service   stop the service (after its drain) and remove it; DIR keeps its files\n"
+    "  --start-service    start it (as: net start vorlanxd)\n"
+    "  --stop-service     stop it after its drain (as: net stop vorlanxd)\n"
+    "  --service          run as the service: the command line the service manager starts\n"
+    "The service manager's stop, and Windows shutting down, stop it as SIGTERM does; its parameter\n"
+    "change (sc control vorlanxd paramchange) reloads as SIGHUP does.\n"
+#endif
+    ;
+
+enum class Command { Run, Help, Version, InstallService, RemoveService, StartService, StopService, Service };
 
 struct Options {
     std::uint16_t port = kDefaultPort;
     fs::path dir;
     std::chrono::milliseconds drain = service::VorlanxService::kDefaultDrainLimit;
-    bool help = false;
+    Command command = Command::Run;
     bool verbose = false;
 };
 
@@ -107,9 +132,28 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            options.help = true;
+            options.command = Command::Help;
             return options;
         }
+        if (arg == "--version") {
+            options.command = Command::Version;
+            return options;
+        }
+#ifdef _WIN32
+        const std::pair<std::string_view, Command> serviceCommands[] = {{"--install-service", Command::InstallService},
+                                                                        {"--remove-service", Command::RemoveService},
+                                                                        {"--start-service", Command::StartService},
+                                                                        {"--stop-service", Command::StopService},
+                                                                        {"--service", Command::Service}};
+        const auto named = std::find_if(std::begin(serviceCommands), std::end(serviceCommands),
+                                        [&](const auto& command) { return command.first == arg; });
+        if (named != std::end(serviceCommands)) {
+            if (options.command != Command::Run)
+                return std::nullopt;
+            options.command = named->second;
+            continue;
+        }
+#endif
         if (arg == "--drain" && i + 1 < argc) {
             const auto drain = parseDrain(argv[++i]);
             if (!drain)
@@ -140,47 +184,30 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     return options;
 }
 
-} // namespace
+// What runs vorlanxd beside the systemd notifier: the Windows service manager.
+struct Supervisor {
+    std::function<void()> running;
+    std::function<void(std::chrono::milliseconds)> stopping;
+};
 
-int main(int argc, char** argv) {
-#ifdef _WIN32
-    SetConsoleOutputCP(CP_UTF8);
-#else
-    // A reader that goes away must not kill the service; lost output is only lost output.
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
-    const auto options = parseOptions(argc, argv);
-    if (!options) {
-        std::cerr << kUsage;
-        return 2;
-    }
-    if (options->help) {
-        std::cout << kUsage;
-        return 0;
-    }
+// The service until a stop request and its drain; its lines go to `out`, its errors to `err`.
+int serve(const Options& options, std::ostream& out, std::ostream& err, const Supervisor& supervisor) {
     std::error_code ec;
-    if (!fs::is_directory(options->dir, ec)) {
-        std::cerr << "vorlanxd: service directory " << options->dir.string() << " does not exist\n";
+    if (!fs::is_directory(options.dir, ec)) {
+        err << "vorlanxd: service directory " << options.dir.string() << " does not exist\n";
         return 1;
     }
 
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
-#ifdef SIGHUP
-    std::signal(SIGHUP, requestReload);
-#endif
-
     SystemdNotifier notifier;
-    link::ConsoleSink sink(std::cout, std::cerr, options->verbose);
+    link::ConsoleSink sink(out, err, options.verbose);
     ConsoleServiceListener listener(sink);
-    service::VorlanxService service({options->dir, {}, options->drain});
+    service::VorlanxService service({options.dir, {}, options.drain});
     service.setListener(&listener);
-
     // A service open to senders the engineer meant to keep out would answer payments to anyone:
     // a bad allow-list stops it here rather than serving everyone.
     if (const auto bad = service.applyAllowList()) {
-        std::cerr << "vorlanxd: conf.ini [terminals] allow: \"" << *bad
-                  << "\" is neither an IPv4 address nor a CIDR range (such as 192.168.1.0/24)\n";
+        err << "vorlanxd: conf.ini [terminals] allow: \"" << *bad
+            << "\" is neither an IPv4 address nor a CIDR range (such as 192.168.1.0/24)\n";
         return 1;
     }
 
@@ -192,21 +219,23 @@ int main(int argc, char** argv) {
         sink.operation(*load.operationText);
     service.waitDatabaseIdle(std::chrono::minutes(5));
 
-    const auto listening = service.startListening(options->port);
+    const auto listening = service.startListening(options.port);
     sink.operation(listening.operationText);
     if (!listening.listening) {
-        std::cerr << "vorlanxd: cannot listen on UDP port " << options->port
-                  << " (in use by another program or not allowed)\n";
+        err << "vorlanxd: cannot listen on UDP port " << options.port
+            << " (in use by another program or not allowed)\n";
         return 1;
     }
     // Ready only now: the port is bound and the database connect has been tried, whatever came of it.
-    notifier.ready("listening on UDP port " + std::to_string(options->port) +
+    notifier.ready("listening on UDP port " + std::to_string(options.port) +
                    (service.database().isConnected() ? ", database connected" : ", database not connected"));
+    if (supervisor.running)
+        supervisor.running();
 
 #ifndef _WIN32
     service::ControlServer control(service, [&sink](const std::string& line) { sink.entry(line); });
-    if (const auto error = control.start(options->dir / service::ControlServer::kSocketName))
-        std::cerr << "vorlanxd: " << *error << "; running without the control channel (vorlanxctl)\n";
+    if (const auto error = control.start(options.dir / service::ControlServer::kSocketName))
+        err << "vorlanxd: " << *error << "; running without the control channel (vorlanxctl)\n";
 #endif
 
     // The heartbeat goes at half systemd's interval, and only while the receive worker and both
@@ -227,10 +256,10 @@ int main(int argc, char** argv) {
 
     // The receive worker and the pool do all the work; this thread keeps the clock, the
     // heartbeat and the reloads, and waits for the stop request.
-    while (g_stopRequested == 0) {
+    while (!g_stopRequested) {
         service.clock().tick();
-        if (g_reloadRequested != 0 && !reloader.joinable()) {
-            g_reloadRequested = 0;
+        if (g_reloadRequested && !reloader.joinable()) {
+            g_reloadRequested = false;
             notifier.reloading();
             reloadDone = false;
             reloader = std::jthread([&] {
@@ -240,7 +269,7 @@ int main(int argc, char** argv) {
         }
         if (reloader.joinable() && reloadDone) {
             reloader.join();
-            std::cerr << "vorlanxd: reload: " << reloadResult.summary() << "\n";
+            err << "vorlanxd: reload: " << reloadResult.summary() << "\n";
             notifier.ready(reloadResult.summary());
         }
         if (watchdog) {
@@ -254,6 +283,8 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     notifier.stopping();
+    if (supervisor.stopping)
+        supervisor.stopping(options.drain + std::chrono::seconds(30));
     if (reloader.joinable())
         reloader.join();
 
@@ -261,8 +292,8 @@ int main(int argc, char** argv) {
     // port, which closes once they are (or the drain's time is up). The drain's line tells how
     // long that took and what was dropped. Meanwhile this thread keeps the clock those bookings
     // are stamped with, and the watchdog's beat: the drain is bounded.
-    std::cerr << "vorlanxd: stopping: no more datagrams taken; answering the work under way for up to "
-              << std::chrono::duration_cast<std::chrono::seconds>(options->drain).count() << " s" << std::endl;
+    err << "vorlanxd: stopping: no more datagrams taken; answering the work under way for up to "
+        << std::chrono::duration_cast<std::chrono::seconds>(options.drain).count() << " s" << std::endl;
     service.beginStop();
     std::optional<service::VorlanxService::StopReport> stopped;
     while (!(stopped = service.stopResult(std::chrono::milliseconds(50)))) {
@@ -275,6 +306,94 @@ int main(int argc, char** argv) {
     }
     sink.operation(stopped->operationText);
     // How far the bookings outran the disk: each batch of the built-in database was one flush.
-    std::cerr << "vorlanxd: " << service.database().bookingBatches().summary() << "\n";
+    err << "vorlanxd: " << service.database().bookingBatches().summary() << "\n";
     return 0;
+}
+
+#ifdef _WIN32
+// Under the service manager: the log goes to a file in the service directory, rotated.
+int runAsWindowsService(const Options& options) {
+    constexpr std::uintmax_t kLogLimit = 1024 * 1024;
+    constexpr unsigned kLogsKept = 4;
+    winservice::Controls controls;
+    controls.stop = [] { g_stopRequested = true; };
+    controls.reload = [] { g_reloadRequested = true; };
+    controls.body = [&options](winservice::Status& status) {
+        RotatingLog log(options.dir / "vorlanxd.log", kLogLimit, kLogsKept);
+        if (!log.isOpen())
+            return 1;
+        std::ostream stream(&log);
+        stream << "vorlanxd " VORLANX_VERSION " started by the service manager: UDP port " << options.port
+               << ", directory " << options.dir.string() << std::endl;
+        const int code = serve(
+            options, stream, stream,
+            {[&status] { status.running(); }, [&status](std::chrono::milliseconds hint) { status.stopping(hint); }});
+        stream << "vorlanxd: service ended with code " << code << std::endl;
+        return code;
+    };
+    const int code = winservice::run(std::move(controls));
+    if (code < 0) {
+        std::cerr << "vorlanxd: --service is the command line of the Windows service; start it with "
+                     "net start vorlanxd\n";
+        return 2;
+    }
+    return code;
+}
+#endif
+
+} // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    SetConsoleOutputCP(CP_UTF8);
+#else
+    // A reader that goes away must not kill the service; lost output is only lost output.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    const auto options = parseOptions(argc, argv);
+    if (!options) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    switch (options->command) {
+    case Command::Help:
+        std::cout << kUsage;
+        return 0;
+    case Command::Version:
+        std::cout << VORLANX_VERSION_TEXT("vorlanxd");
+        return 0;
+#ifdef _WIN32
+    case Command::InstallService: {
+        std::error_code ec;
+        const fs::path dir = fs::absolute(options->dir, ec);
+        if (ec || !fs::is_directory(dir, ec)) {
+            std::cerr << "vorlanxd: service directory " << options->dir.string() << " does not exist\n";
+            return 1;
+        }
+        wchar_t self[MAX_PATH] = {};
+        if (GetModuleFileNameW(nullptr, self, MAX_PATH) == 0)
+            return 1;
+        return winservice::install(fs::path(self), options->port, dir,
+                                   std::chrono::duration_cast<std::chrono::seconds>(options->drain), std::cout,
+                                   std::cerr);
+    }
+    case Command::RemoveService:
+        return winservice::remove(std::cout, std::cerr);
+    case Command::StartService:
+        return winservice::start(std::cout, std::cerr);
+    case Command::StopService:
+        return winservice::stop(std::cout, std::cerr);
+    case Command::Service:
+        return runAsWindowsService(*options);
+#endif
+    default:
+        break;
+    }
+
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+#ifdef SIGHUP
+    std::signal(SIGHUP, requestReload);
+#endif
+    return serve(*options, std::cout, std::cerr, {});
 }

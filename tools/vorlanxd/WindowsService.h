@@ -1,0 +1,55 @@
+#pragma once
+
+// vorlanxd.exe under the Windows service control manager: registering and removing the service,
+// starting and stopping it, and running as it. Windows only.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+
+namespace vorlanx::winservice {
+
+// The service's name for sc.exe and net.exe ("net start vorlanxd").
+inline constexpr wchar_t kName[] = L"vorlanxd";
+inline constexpr wchar_t kDisplayName[] = L"Vorlanx 食堂消费服务 (vorlanxd)";
+
+// Exit codes of the commands below beside 0 (done) and 1 (failed).
+inline constexpr int kNotInstalled = 3;
+inline constexpr int kNotRunning = 4;
+
+// Registers `exe` as the service, started at boot with the command line
+// "EXE --service --port PORT --dir DIR --drain S", restarted by the manager when it fails.
+// An existing registration takes the new command line. Prints the registration as read back.
+int install(const std::filesystem::path& exe, std::uint16_t port, const std::filesystem::path& dir,
+            std::chrono::seconds drain, std::ostream& out, std::ostream& err);
+// Stops the service (waiting for its drain) and removes the registration.
+int remove(std::ostream& out, std::ostream& err);
+// Starts the service and waits until it runs; kNotInstalled when it is not registered.
+int start(std::ostream& out, std::ostream& err);
+// Stops the service and waits until it has stopped: 0 when it was running, kNotRunning when it
+// was not, kNotInstalled when it is not registered.
+int stop(std::ostream& out, std::ostream& err);
+
+// What the running service tells the manager.
+class Status {
+public:
+    virtual ~Status() = default;
+    virtual void running() = 0;
+    // The drain has begun; the manager waits up to `hint` before it deems the service hung.
+    virtual void stopping(std::chrono::milliseconds hint) = 0;
+};
+
+struct Controls {
+    std::function<void()> stop;   // the manager's stop, or Windows shutting down
+    std::function<void()> reload; // the manager's parameter change ("sc control vorlanxd paramchange")
+    // The service itself; its exit code is reported to the manager (non-zero: failed, restarted).
+    std::function<int(Status&)> body;
+};
+
+// Connects to the manager and runs `controls.body` as the service. Returns the body's exit code,
+// or -1 when the process was not started by the manager.
+int run(Controls controls);
+
+} // namespace vorlanx::winservice
