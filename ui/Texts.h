@@ -22,8 +22,7 @@ inline constexpr std::string_view kRestartFailedText = "重启失败，请手动
 
 // Beside the database kinds in a build without the built-in database (the Windows build): a
 // Windows install uses SQL Server.
-inline constexpr std::string_view kNoBuiltinDatabaseText =
-    "本版本没有内置库，请使用MSSQL库（SQL Server，Express版即可）";
+inline constexpr std::string_view kNoBuiltinDatabaseText = "此版本没有内置库：请用 SQL Server（Express 版即可）";
 
 // At start-up: an entry of conf.ini's allow-list that is neither an address nor a network.
 std::string allowListRefusedText(std::string_view entry);
