@@ -12,9 +12,11 @@
 // main window's client area when parent is Id::None and page is Page::None), give it the fixed
 // control ID `id`, the name `name` (Qt: objectName) and the caption or default text `caption`,
 // fill a combo box from `items` and a list view's columns from `columns`, and place it by
-// row/column in its parent with the toolkit's own layout. A button starts `command`. Menus,
-// timers, status panels and pages follow below. Structure only: pixel sizes are each window's
-// own, except the main window's place and the column and panel widths, which are the operator's.
+// row/column in its parent with the toolkit's own layout. A button starts `command`
+// (AdminCommand.h maps the administration commands to the core's). Menus, timers, status panels
+// and pages follow below; the fixed texts are in Texts.h, the time fields' rules in TimeRules.h. Structure only: pixel
+// sizes are each window's own, except the main window's place and the column and panel widths, which are the
+// operator's.
 namespace vorlanx::ui {
 
 // Control IDs. 1001-1099 the main window outside the tab control, by area; 1100, 1200, 1300 and

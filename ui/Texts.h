@@ -20,6 +20,10 @@ inline constexpr std::string_view kPortMissingText = "请输入监听端口";
 // The self-restart after a save could not start the new process.
 inline constexpr std::string_view kRestartFailedText = "重启失败，请手动重新启动程序";
 
+// Beside the database kinds in a build without the built-in database (the Windows build): a
+// Windows install uses SQL Server.
+inline constexpr std::string_view kNoBuiltinDatabaseText = "此版本没有内置库：请用 SQL Server（Express 版即可）";
+
 // At start-up: an entry of conf.ini's allow-list that is neither an address nor a network.
 std::string allowListRefusedText(std::string_view entry);
 
