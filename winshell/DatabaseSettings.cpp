@@ -8,15 +8,6 @@ namespace vorlanx::winshell {
 
 using ui::Id;
 
-namespace {
-
-#if !VORLANX_BUILTIN_DATABASE
-// Said where the database is chosen, in the build that has only SQL Server.
-constexpr const char* kNoBuiltinDatabaseText = "此版本没有内置库：请用 SQL Server（Express 版即可）";
-#endif
-
-} // namespace
-
 DatabaseSettings::DatabaseSettings(service::VorlanxService& service, WindowControls& controls, HWND window, Hooks hooks,
                                    [[maybe_unused]] const Dpi& dpi)
     : m_service(service), m_controls(controls), m_window(window), m_hooks(std::move(hooks)) {
@@ -26,7 +17,7 @@ DatabaseSettings::DatabaseSettings(service::VorlanxService& service, WindowContr
     const Box group = m_controls[Id::DatabaseGroup].box();
     ControlDesc note;
     note.className = L"Static";
-    note.text = kNoBuiltinDatabaseText;
+    note.text = std::string(ui::kNoBuiltinDatabaseText);
     note.box = {group.x, group.y + group.h + 6, group.w, 36};
     note.style = WS_CLIPSIBLINGS | SS_LEFT | SS_NOPREFIX;
     auto label = std::make_unique<Label>();

@@ -4,6 +4,7 @@
 #include "service/Restart.h"
 #include "service/VorlanxService.h"
 #include "service/WindowDir.h"
+#include "version/Version.h"
 #include "winshell/MainWindow.h"
 #include "winshell/Text.h"
 
@@ -20,18 +21,20 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vorlanx [--dir DIR] [--controls]\n"
+    "usage: vorlanx [--dir DIR] [--controls] [--version]\n"
     "The canteen terminals' payment service with its window (Vorlanx 食堂消费服务).\n"
     "  --dir DIR   service directory holding conf.ini; without it the executable's directory when\n"
     "              writable, else %APPDATA%\\Vorlanx (made if missing)\n"
     "  --controls  make the window, print one tab-separated line per control (name, ID, class,\n"
     "              caption, x, y, width, height, page) and end\n"
-    "  --help      this text\n";
+    "  --help      this text\n"
+    "  --version   the version\n";
 
 struct Arguments {
     std::optional<std::filesystem::path> dir;
     bool controls = false;
     bool help = false;
+    bool version = false;
     bool bad = false;
 };
 
@@ -43,6 +46,8 @@ Arguments readArguments() {
         const std::wstring arg = argv[i];
         if (arg == L"--help" || arg == L"-h")
             arguments.help = true;
+        else if (arg == L"--version")
+            arguments.version = true;
         else if (arg == L"--controls")
             arguments.controls = true;
         else if (arg == L"--dir" && i + 1 < count)
@@ -74,6 +79,13 @@ int main() {
         print(GetStdHandle(arguments.help ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE), kUsage);
         return arguments.help ? 0 : 2;
     }
+    if (arguments.version) {
+        print(GetStdHandle(STD_OUTPUT_HANDLE), VORLANX_VERSION_TEXT("vorlanx"));
+        return 0;
+    }
+    // Held for the process's life (the system releases it at exit, also after a crash): the setup
+    // program and its uninstaller look for it to refuse replacing the files of an open window.
+    CreateMutexW(nullptr, FALSE, L"Local\\VorlanxWindow");
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES |
                                                      ICC_BAR_CLASSES | ICC_INTERNET_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&classes);
