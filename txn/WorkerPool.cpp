@@ -24,15 +24,14 @@ WorkerPool::WorkerPool(std::size_t workers, std::size_t capacity)
     m_threads.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         m_slots.push_back(std::make_unique<db::DatabaseCallSlot>());
-        m_threads.emplace_back([this, slot = m_slots.back().get()](std::stop_token stop) { work(stop, slot); });
+        m_threads.emplace_back([this, slot = m_slots.back().get()] { work(slot); });
     }
 }
 
 WorkerPool::~WorkerPool() {
-    for (auto& thread : m_threads)
-        thread.request_stop();
     {
         std::lock_guard lock(m_mutex);
+        m_stopping = true;
         m_queue.clear();
     }
     m_ready.notify_all();
@@ -54,7 +53,7 @@ void WorkerPool::markProgress() {
     m_lastProgress.store(nowTicks(), std::memory_order_relaxed);
 }
 
-void WorkerPool::work(std::stop_token stop, db::DatabaseCallSlot* slot) {
+void WorkerPool::work(db::DatabaseCallSlot* slot) {
     db::DatabaseCall::bindThread(slot);
     for (;;) {
         Job job;
@@ -62,11 +61,10 @@ void WorkerPool::work(std::stop_token stop, db::DatabaseCallSlot* slot) {
             std::unique_lock lock(m_mutex);
             // Bounded, so that a lost wake-up (seen with the Windows build's thread library under
             // Wine) costs a moment instead of a shutdown that never ends.
-            while (!m_ready.wait_for(lock, stop, kWakeCheck, [this] { return !m_queue.empty(); })) {
+            while (!m_ready.wait_for(lock, kWakeCheck, [this] { return m_stopping || !m_queue.empty(); }))
                 markProgress();
-                if (stop.stop_requested())
-                    return;
-            }
+            if (m_stopping)
+                return;
             job = std::move(m_queue.front().job);
             m_queue.pop_front();
             ++m_running;

@@ -64,12 +64,15 @@ private:
         Job onDiscard;
     };
 
-    void work(std::stop_token stop, db::DatabaseCallSlot* slot);
+    void work(db::DatabaseCallSlot* slot);
     void markProgress();
 
     const std::size_t m_capacity;
     std::mutex m_mutex;
-    std::condition_variable_any m_ready;
+    // A plain condition variable and a flag under the mutex, not a stop token: the Windows build's
+    // thread library deadlocked when a pool was stopped while its workers were still starting.
+    std::condition_variable m_ready;
+    bool m_stopping = false;
     std::condition_variable m_idle;
     std::deque<Entry> m_queue;
     std::size_t m_running = 0;
