@@ -1,5 +1,7 @@
 #include "db/ReportText.h"
 
+#include "link/ClockTexts.h"
+
 #include <array>
 #include <cstdio>
 #include <ctime>
@@ -76,13 +78,7 @@ bool isDate(std::string_view text) {
 }
 
 std::string todayDate() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = link::localTime(std::time(nullptr));
     std::array<char, 16> buffer{};
     std::strftime(buffer.data(), buffer.size(), "%Y-%m-%d", &local);
     return buffer.data();

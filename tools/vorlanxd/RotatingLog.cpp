@@ -1,5 +1,7 @@
 #include "tools/vorlanxd/RotatingLog.h"
 
+#include "link/ClockTexts.h"
+
 #include <ctime>
 #include <system_error>
 
@@ -10,13 +12,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string stamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = link::localTime(std::time(nullptr));
     char text[32];
     const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S ", &local);
     return std::string(text, length);
