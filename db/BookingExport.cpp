@@ -29,14 +29,6 @@ std::string_view columnView(sqlite3_stmt* statement, int column) {
                            : std::string_view();
 }
 
-// A spreadsheet runs a cell that begins with one of these as a formula; the apostrophe makes it
-// text. The names and numbers come from the card holders' records, which the office imports.
-std::string exportCell(std::string_view value) {
-    if (!value.empty() && std::string_view("=+-@").find(value.front()) != std::string_view::npos)
-        return csvField("'" + std::string(value));
-    return csvField(value);
-}
-
 } // namespace
 
 BookingExport::BookingExport(SqliteConnection& db, MealPeriods periods) : m_db(db), m_periods(std::move(periods)) {}
@@ -56,14 +48,14 @@ std::optional<std::uint64_t> BookingExport::write(std::ostream& out, const std::
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
         const std::string_view time = columnView(statement, 3);
         out << sqlite3_column_int64(statement, 0) << ',' << (columnView(statement, 1) == "online" ? "联机" : "脱机")
-            << ',' << exportCell(columnView(statement, 2)) << ',' << exportCell(time) << ','
+            << ',' << spreadsheetText(columnView(statement, 2)) << ',' << spreadsheetText(time) << ','
             << MealPeriods::name(m_periods.periodOf(time)) << ',' << sqlite3_column_int64(statement, 4) << ','
-            << sqlite3_column_int64(statement, 5) << ',' << exportCell(columnView(statement, 6)) << ','
-            << exportCell(columnView(statement, 7)) << ',' << exportCell(columnView(statement, 8)) << ','
+            << sqlite3_column_int64(statement, 5) << ',' << spreadsheetText(columnView(statement, 6)) << ','
+            << spreadsheetText(columnView(statement, 7)) << ',' << spreadsheetText(columnView(statement, 8)) << ','
             << yuanText(sqlite3_column_int64(statement, 9)) << ','
             << (sqlite3_column_type(statement, 10) == SQLITE_NULL ? std::string()
                                                                   : yuanText(sqlite3_column_int64(statement, 10)))
-            << ',' << exportCell(columnView(statement, 11)) << "\r\n";
+            << ',' << spreadsheetText(columnView(statement, 11)) << "\r\n";
         ++written;
     }
     sqlite3_reset(statement);

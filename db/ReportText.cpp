@@ -40,6 +40,12 @@ std::string csvField(std::string_view value) {
     return out + "\"";
 }
 
+std::string spreadsheetText(std::string_view value) {
+    if (!value.empty() && std::string_view("=+-@\t\r").find(value.front()) != std::string_view::npos)
+        return csvField("'" + std::string(value));
+    return csvField(value);
+}
+
 std::string yuanText(std::int64_t fen) {
     const unsigned long long magnitude =
         fen < 0 ? 0ULL - static_cast<unsigned long long>(fen) : static_cast<unsigned long long>(fen);

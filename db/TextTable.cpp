@@ -45,7 +45,9 @@ std::string TextTable::csv() const {
     std::string out;
     auto line = [&](const std::vector<std::string>& cells) {
         for (std::size_t column = 0; column < cells.size(); ++column)
-            out += (column > 0 ? "," : "") + csvField(cells[column]);
+            // Numbers stay numbers; every other cell is text a spreadsheet must not run.
+            out += (column > 0 ? "," : "") +
+                   (m_rightAligned[column] ? csvField(cells[column]) : spreadsheetText(cells[column]));
         out += "\r\n";
     };
     line(m_header);

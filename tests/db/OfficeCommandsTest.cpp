@@ -188,6 +188,46 @@ TEST_F(OfficeCommandsTest, AnExportQuotesNamesWithCommasAndQuotes) {
     EXPECT_FALSE(std::filesystem::exists(file + ".part"));
 }
 
+// Every text cell of a spreadsheet file that a spreadsheet would run is written as text, whichever
+// of the formula's first characters it begins with; money columns stay numbers.
+TEST_F(OfficeCommandsTest, ReportAndExportGuardEveryTextCellThatBeginsAFormula) {
+    const std::string leads[] = {"=", "+", "-", "@", "\t", "\r"};
+    std::string holders;
+    for (std::size_t i = 0; i < std::size(leads); ++i) {
+        const std::string& c = leads[i];
+        holders += "\"" + c + "C" + std::to_string(i) + "\",\"" + c + "N\",\"" + c + "D\"," +
+                   std::to_string(2000 + i) + ",1000\n";
+    }
+    std::istringstream csv(holders);
+    ASSERT_TRUE(m_admin.importCsv(csv).ok);
+    for (std::size_t i = 0; i < std::size(leads); ++i)
+        ASSERT_EQ(answer(onlineFor(static_cast<std::int64_t>(2000 + i), 100, 4, "12:00:00")), "00");
+
+    BookingReport report(m_admin.connection(), MealPeriods(config::defaultPeriodSettings()));
+    const auto byHolder = report.build("2020-05-08", "2020-05-08", ReportGrouping::Holder);
+    ASSERT_TRUE(byHolder);
+    const std::string table = BookingReport::csv(*byHolder);
+    BookingExport exporter(m_admin.connection(), MealPeriods(config::defaultPeriodSettings()));
+    std::ostringstream exported;
+    ASSERT_EQ(exporter.write(exported, "2020-05-08", "2020-05-08"), std::size(leads));
+    for (std::size_t i = 0; i < std::size(leads); ++i) {
+        const std::string& c = leads[i];
+        // A CR makes the cell quoted; the apostrophe comes first inside the quotes.
+        const auto cell = [&c](const std::string& text) {
+            return c == "\r" ? "\"'" + c + text + "\"" : "'" + c + text;
+        };
+        const std::string code = cell("C" + std::to_string(i));
+        EXPECT_NE(table.find("\r\n" + (c == "\r" ? "\"'\rC" + std::to_string(i) + " \rN\"" : code + " " + c + "N") +
+                             ",1,1.00,0,0.00,1,1.00\r\n"),
+                  std::string::npos)
+            << table;
+        EXPECT_NE(exported.str().find("," + std::to_string(2000 + i) + "," + code + "," + cell("N") + "," + cell("D") +
+                                      ",1.00,9.00,"),
+                  std::string::npos)
+            << exported.str();
+    }
+}
+
 #ifndef _WIN32
 // Names and departments come from the office's import: one that a spreadsheet would run as a
 // formula is written as text. The export and the backup name holders and balances: their owner's alone.

@@ -48,6 +48,8 @@ const char* const usage =
     "  records           every booked consumption record as CSV\n"
     "  demo N            add N sample card holders (the first has card 12345678)\n"
     "  demo-bookings N   add N generated bookings over the last 30 days (moves no balance)\n"
+    "report --csv and export write for a spreadsheet: a text cell that begins with = + - @, TAB or\n"
+    "CR gets a leading apostrophe. show and records are plain CSV for scripts, without it.\n"
     "vorlanx-db --help: this text; vorlanx-db --version: the version.\n";
 
 std::optional<std::int64_t> number(std::string_view text) {
