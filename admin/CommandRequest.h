@@ -5,6 +5,7 @@
 #include "admin/WhitelistDownload.h"
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +42,7 @@ struct PreparedCommand {
     bool savePeriods = false;           // after the frames, even when stopped early
     bool saveAmounts = false;
     std::optional<std::string> statusAfter; // status panel once every frame went out
+    std::uint64_t id = 0;                   // the service's number of the command it started; 0: none
 
     bool runs() const { return plan.has_value() || download.has_value(); }
 };

@@ -7,13 +7,25 @@
 
 namespace vorlanx::config {
 
-int readCommandTimeout(const std::filesystem::path& serviceDir) {
-    const std::string text = IniFile(configFilePath(serviceDir)).readValue("mssql", "timeout");
+namespace {
+
+int readSeconds(const std::filesystem::path& serviceDir, const char* key, int fallback) {
+    const std::string text = IniFile(configFilePath(serviceDir)).readValue("mssql", key);
     int seconds = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
     if (text.empty() || error != std::errc() || end != text.data() + text.size() || seconds < 1 || seconds > 3600)
-        return kDefaultCommandTimeoutSeconds;
+        return fallback;
     return seconds;
+}
+
+} // namespace
+
+int readCommandTimeout(const std::filesystem::path& serviceDir) {
+    return readSeconds(serviceDir, "timeout", kDefaultCommandTimeoutSeconds);
+}
+
+int readQueueWait(const std::filesystem::path& serviceDir) {
+    return readSeconds(serviceDir, "queuewait", kDefaultQueueWaitSeconds);
 }
 
 void ConnectionSettingsLoad::applyConnectResult(bool ok) {

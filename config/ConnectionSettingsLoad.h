@@ -36,5 +36,10 @@ ConnectionSettingsLoad loadDatabaseSettings(const std::filesystem::path& service
 // from 1 to 3600.
 constexpr int kDefaultCommandTimeoutSeconds = 30;
 int readCommandTimeout(const std::filesystem::path& serviceDir);
+// [mssql] queuewait: how many seconds a card transaction waits for the SQL Server connection, busy
+// with the calls before it, before it is dropped unbooked (1 to 3600, default 10). A terminal sends
+// an unanswered frame again after a few seconds; a job older than that answers nobody who waits.
+constexpr int kDefaultQueueWaitSeconds = 10;
+int readQueueWait(const std::filesystem::path& serviceDir);
 
 } // namespace vorlanx::config

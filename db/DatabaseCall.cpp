@@ -26,4 +26,8 @@ void DatabaseCall::bindThread(DatabaseCallSlot* slot) {
     t_slot = slot;
 }
 
+DatabaseCallSlot* DatabaseCall::threadSlot() {
+    return t_slot;
+}
+
 } // namespace vorlanx::db

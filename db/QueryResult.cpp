@@ -24,6 +24,12 @@ bool sameName(std::string_view a, std::string_view b) {
 
 } // namespace
 
+QueryResult QueryResult::droppedUnrun() {
+    QueryResult result;
+    result.m_dropped = true;
+    return result;
+}
+
 QueryResult::QueryResult(std::vector<std::string> columns, std::vector<std::string> cells)
     : m_columns(std::move(columns)), m_cells(std::move(cells)), m_open(true) {
     if (m_columns.empty() || m_cells.size() % m_columns.size() != 0)

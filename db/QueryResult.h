@@ -17,6 +17,10 @@ public:
     QueryResult(std::vector<std::string> columns, std::vector<std::string> cells);
 
     bool isOpen() const { return m_open; }
+    // What runQuery gives for a call that was dropped before it reached the database (it waited
+    // too long for the connection, or a stop gave it up): not open, and nothing was done by it.
+    static QueryResult droppedUnrun();
+    bool wasDropped() const { return m_dropped; }
 
     // The value of a column in the current row, as text. A missing column, a position out of range,
     // a closed result or a position past the last row give the empty text. Column names are matched
@@ -37,6 +41,7 @@ private:
     std::vector<std::string> m_cells;
     std::size_t m_row = 0;
     bool m_open = false;
+    bool m_dropped = false;
 };
 
 } // namespace vorlanx::db

@@ -9,6 +9,7 @@
 #include "db/BuiltinDatabase.h"
 #endif
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
 
@@ -34,6 +35,7 @@ bool ServiceDatabase::connectWith(const config::ConnectionSettings& settings) {
     std::unique_ptr<Database> next;
     bool ok = false;
     int commandTimeout = OdbcDatabase::defaultCommandTimeoutSeconds;
+    const int queueWait = config::readQueueWait(m_serviceDir);
     switch (settings.kind) {
     case config::DatabaseKind::SqlServer:
         commandTimeout = config::readCommandTimeout(m_serviceDir);
@@ -60,6 +62,7 @@ bool ServiceDatabase::connectWith(const config::ConnectionSettings& settings) {
         replaced = std::exchange(m_active, ok ? std::shared_ptr<Database>(std::move(next)) : nullptr);
         m_kind = ok ? settings.kind : config::DatabaseKind::None;
         m_callTimeout = callTimeout(m_kind, commandTimeout);
+        m_queueWait = std::chrono::seconds(queueWait);
         m_lastSettings = settings;
     }
     return ok;
@@ -102,15 +105,57 @@ std::optional<config::ConnectionSettings> ServiceDatabase::lastSettings() const 
 QueryResult ServiceDatabase::runQuery(std::string_view command) {
     std::shared_ptr<Database> db;
     std::chrono::steady_clock::duration timeout;
+    std::chrono::steady_clock::duration queueWait;
+    config::DatabaseKind kind;
     {
         std::lock_guard lock(m_mutex);
         db = m_active;
         timeout = m_callTimeout;
+        queueWait = m_queueWait;
+        kind = m_kind;
     }
     if (!db)
         return {};
+    DatabaseCallSlot* slot = DatabaseCall::threadSlot();
+    const auto dropped = [slot, command](const char* why) {
+        if (slot != nullptr)
+            slot->dropped.store(true, std::memory_order_relaxed);
+        // The procedure, without the card and amount of the call.
+        link::debugLog("database", std::string(command.substr(0, std::min(command.find(" @"), command.size()))) +
+                                       " dropped unbooked: " + why);
+        return QueryResult::droppedUnrun();
+    };
+    // A stop that gave up the jobs not yet inside the database: this one never gets there.
+    if (slot != nullptr && slot->abandon.load(std::memory_order_relaxed))
+        return dropped("the service is stopping");
+    if (kind != config::DatabaseKind::SqlServer) {
+        const DatabaseCall call(timeout);
+        return db->runQuery(command);
+    }
+    // One call at a time on the SQL Server connection. The call's own time-out counts from when it
+    // has the connection: time spent queued behind other calls is waiting, not hanging.
+    switch (m_gate.enter(queueWait, timeout)) {
+    case ConnectionGate::Entry::Held:
+        break;
+    case ConnectionGate::Entry::WaitedTooLong:
+        return dropped("waited too long for the database connection");
+    case ConnectionGate::Entry::Abandoned:
+        return dropped("the service is stopping");
+    }
+    struct Leave {
+        ConnectionGate& gate;
+        ~Leave() { gate.leave(); }
+    } leave{m_gate};
     const DatabaseCall call(timeout);
     return db->runQuery(command);
+}
+
+bool ServiceDatabase::callOverdue() const {
+    return m_gate.holderOverdue(std::chrono::steady_clock::now());
+}
+
+std::chrono::seconds ServiceDatabase::stopAllowance(const std::filesystem::path& serviceDir) {
+    return std::chrono::seconds(OdbcDatabase::loginTimeoutSeconds + config::readCommandTimeout(serviceDir));
 }
 
 config::DatabaseKind ServiceDatabase::kind() const {

@@ -3,6 +3,7 @@
 #include "config/ConnectionSettings.h"
 #include "db/BatchCounter.h"
 #include "db/BatchStats.h"
+#include "db/ConnectionGate.h"
 #include "db/Database.h"
 
 #include <chrono>
@@ -40,6 +41,13 @@ public:
     BatchStats bookingBatches() const { return m_batches->stats(); }
     const std::filesystem::path& serviceDir() const { return m_serviceDir; }
 
+    // Whether the call that has the SQL Server connection has run past its own time-out.
+    bool callOverdue() const;
+    // How long a stop may wait, past its drain's bound, for the calls already inside the database:
+    // a new login's time-out and the command time-out of conf.ini. A supervisor is told the drain
+    // plus this.
+    static std::chrono::seconds stopAllowance(const std::filesystem::path& serviceDir);
+
 private:
     std::filesystem::path m_serviceDir;
     std::shared_ptr<Database> active() const;
@@ -52,6 +60,9 @@ private:
     config::DatabaseKind m_kind = config::DatabaseKind::None;
     // How long a call may run before the watchdog counts it as hung (the connection's own time-outs).
     std::chrono::steady_clock::duration m_callTimeout{};
+    // How long a job waits for the SQL Server connection before it is dropped unbooked.
+    std::chrono::steady_clock::duration m_queueWait{};
+    ConnectionGate m_gate;
     std::optional<config::ConnectionSettings> m_lastSettings;
     std::shared_ptr<BatchCounter> m_batches = std::make_shared<BatchCounter>();
 };

@@ -38,7 +38,7 @@ struct Words {
 };
 
 const std::set<std::string> kValueOptions = {"--to",    "--wait",   "--silent-after", "--machine", "--breakfast",
-                                             "--lunch", "--dinner", "--night"};
+                                             "--lunch", "--dinner", "--night",        "--id"};
 const std::set<std::string> kFlags = {"--heard", "--parallel"};
 
 Words splitWords(const std::vector<std::string>& words) {
@@ -218,9 +218,18 @@ int ControlSession::reloadPersonnel(const std::vector<std::string>& words) {
 }
 
 int ControlSession::cancel(const std::vector<std::string>& words) {
-    if (words.size() != 1)
-        return refuse("cancel takes no words");
-    return finish(kAllAnswered, "cancelled", m_service.cancelCommand() ? "true" : "false");
+    const Words w = splitWords(words);
+    if (!w.error.empty() || !w.positional.empty())
+        return refuse(w.error.empty() ? "cancel takes only --id N" : w.error);
+    std::optional<std::uint64_t> id;
+    if (const auto text = w.option("--id")) {
+        id = wholeNumber(*text);
+        if (!id || *id == 0)
+            return refuse("--id needs the number of a command (its first event names it), not \"" + *text + "\"");
+    }
+    // With --id, only that command, and only while it runs: a command that has ended is not
+    // confused with the one that runs now.
+    return finish(kAllAnswered, "cancelled", m_service.cancelCommand(id) ? "true" : "false");
 }
 
 int ControlSession::administer(const std::vector<std::string>& words) {
@@ -369,6 +378,8 @@ int ControlSession::follow(const admin::CommandRequest& request, std::chrono::mi
     }
     if (prepared.message)
         return refuse(*prepared.message);
+    m_commandId = prepared.id;
+    m_emit(json({{"event", "command"}, {"id", prepared.id}}).dump());
     if (download)
         m_emit(json({{"event", "progress"}, {"sent", 0}, {"total", totalFrames}}).dump());
 
@@ -402,7 +413,8 @@ int ControlSession::follow(const admin::CommandRequest& request, std::chrono::mi
         const auto event = nextEvent(std::min(until, std::chrono::steady_clock::now() + 500ms));
         if (m_stop.stop_requested())
             break;
-        if (!event)
+        // What arrived while another command ran (or before this one started) is not this one's.
+        if (!event || event->command != m_commandId)
             continue;
         switch (event->kind) {
         case Event::Kind::Answer: {
@@ -440,6 +452,7 @@ int ControlSession::follow(const admin::CommandRequest& request, std::chrono::mi
         perTarget[target] = count;
     }
     json done = {{"event", "done"},
+                 {"id", m_commandId},
                  {"exit", answered == answers.size() ? kAllAnswered : kSomeSilent},
                  {"answered", answered},
                  {"targets", answers.size()},
@@ -466,32 +479,38 @@ std::optional<ControlSession::Event> ControlSession::nextEvent(std::chrono::stea
 
 bool ControlSession::finishedQueued() {
     std::lock_guard lock(m_mutex);
-    return std::any_of(m_events.begin(), m_events.end(),
-                       [](const Event& event) { return event.kind == Event::Kind::Finished; });
+    return std::any_of(m_events.begin(), m_events.end(), [this](const Event& event) {
+        return event.kind == Event::Kind::Finished && event.command == m_commandId;
+    });
 }
 
 void ControlSession::resultAppended(const std::string& text, std::optional<std::size_t>) {
+    // An answer carries no command's number: it is taken for the command running when it arrives.
+    const std::uint64_t command = m_service.commandId();
     std::lock_guard lock(m_mutex);
     // One event per line of the box.
     std::size_t start = 0;
     for (std::size_t end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", start)) {
-        m_events.push_back({Event::Kind::Answer, text.substr(start, end - start)});
+        m_events.push_back({Event::Kind::Answer, text.substr(start, end - start), command});
         start = end + 2;
     }
     if (start < text.size())
-        m_events.push_back({Event::Kind::Answer, text.substr(start)});
+        m_events.push_back({Event::Kind::Answer, text.substr(start), command});
     m_ready.notify_all();
 }
 
 void ControlSession::commandFinished(bool completed, const std::optional<std::string>&) {
+    // Reported before the runner takes the next command: the number is still this command's.
+    const std::uint64_t command = m_service.commandId();
     std::lock_guard lock(m_mutex);
-    m_events.push_back({Event::Kind::Finished, completed ? "completed" : "stopped"});
+    m_events.push_back({Event::Kind::Finished, completed ? "completed" : "stopped", command});
     m_ready.notify_all();
 }
 
 void ControlSession::captionChanged(const std::string& caption) {
+    const std::uint64_t command = m_service.commandId();
     std::lock_guard lock(m_mutex);
-    m_events.push_back({Event::Kind::Caption, caption});
+    m_events.push_back({Event::Kind::Caption, caption, command});
     m_ready.notify_all();
 }
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -49,6 +50,8 @@ private:
     struct Event {
         enum class Kind { Answer, Finished, Caption } kind;
         std::string text;
+        // The command running (or run last) when the report arrived.
+        std::uint64_t command = 0;
     };
 
     int dispatch(const std::vector<std::string>& words);
@@ -71,6 +74,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable_any m_ready;
     std::deque<Event> m_events;
+    // The number of the command this session started; 0 before it started one.
+    std::uint64_t m_commandId = 0;
 };
 
 } // namespace vorlanx::service

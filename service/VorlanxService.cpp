@@ -204,6 +204,10 @@ bool VorlanxService::alive(std::chrono::milliseconds limit) {
         return false;
     if (std::chrono::steady_clock::now() - m_endpoint.lastReceiveRound() >= limit)
         return false;
+    // The call that has the connection is past its own time-out: everything behind it waits for
+    // nothing, whichever thread made it.
+    if (m_database.callOverdue())
+        return false;
     const txn::WorkerPool::Progress progress = m_pool.progress(limit);
     noteDatabaseWait(progress == txn::WorkerPool::Progress::WaitingOnDatabase);
     return progress != txn::WorkerPool::Progress::Stuck;
@@ -249,7 +253,7 @@ VorlanxService::StopReport VorlanxService::drainAndClose() {
     m_runner.stop();
     report.wasListening = m_endpoint.isOpen();
     m_endpoint.stopReceiving();
-    report.drained = m_pool.drain(started + m_drainLimit);
+    report.drained = m_pool.drain(started + m_drainLimit, db::ServiceDatabase::stopAllowance(m_dir));
     m_endpoint.close();
     report.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     if (report.wasListening)
@@ -293,9 +297,17 @@ std::string VorlanxService::StopReport::summary() const {
                        " s; dropped before a worker took them up: " + std::to_string(drained.payments) + " payments, " +
                        std::to_string(drained.offlineRecords) + " offline records, " +
                        std::to_string(drained.cardQueries) + " card queries (their terminals send them again)";
+    const auto& waiting = drained.droppedWaiting;
+    if (waiting.payments + waiting.offlineRecords + waiting.cardQueries > 0)
+        text += "; dropped unbooked while waiting for the database connection: " + std::to_string(waiting.payments) +
+                " payments, " + std::to_string(waiting.offlineRecords) + " offline records, " +
+                std::to_string(waiting.cardQueries) + " card queries";
+    if (drained.waitedPastBound > 0)
+        text += "; waited past the drain's bound for " + std::to_string(drained.waitedPastBound) +
+                " calls inside the database, each answered";
     if (drained.unfinished > 0)
         text += "; " + std::to_string(drained.unfinished) +
-                " still under way when the drain's time was up (may be booked without an answer)";
+                " still under way when the calls' time-out was up (may be booked without an answer)";
     return text;
 }
 
@@ -328,22 +340,42 @@ admin::PreparedCommand VorlanxService::runCommand(const admin::CommandRequest& r
         show(prepared);
     if (prepared.download) {
         const auto mode = *prepared.download;
-        const bool started = m_runner.startJob(
-            [this, mode, targets = prepared.downloadTargets](admin::CommandRunner::Context& context) {
-                admin::runWhitelistDownload(context, mode, targets, [this] { return personnelCards(); },
-                                            m_downloadReports);
-            },
-            [this](bool completed) { m_hub.commandFinished(completed, std::nullopt); });
+        const bool started = startNumbered(prepared, [&] {
+            return m_runner.startJob(
+                [this, mode, targets = prepared.downloadTargets](admin::CommandRunner::Context& context) {
+                    admin::runWhitelistDownload(context, mode, targets, [this] { return personnelCards(); },
+                                                m_downloadReports);
+                },
+                [this](bool completed) { m_hub.commandFinished(completed, std::nullopt); });
+        });
         return started ? prepared : admin::PreparedCommand{};
     }
     if (!prepared.plan)
         return prepared;
-    const bool started = m_runner.start(*prepared.plan, [this, prepared, request](bool completed) {
-        finishCommand(prepared, request, completed);
+    const bool started = startNumbered(prepared, [&] {
+        return m_runner.start(*prepared.plan, [this, prepared, request](bool completed) {
+            finishCommand(prepared, request, completed);
+        });
     });
     if (!started)
         return {};
     return prepared;
+}
+
+bool VorlanxService::startNumbered(admin::PreparedCommand& prepared, const std::function<bool()>& start) {
+    std::lock_guard lock(m_commandMutex);
+    // The runner is idle and only a start here makes it busy: the start below cannot fail, and
+    // the number is in force before the command's first frame leaves, so that its answers carry it.
+    if (m_runner.busy())
+        return false;
+    const std::uint64_t previous = m_commandId.load();
+    prepared.id = ++m_commandsStarted;
+    m_commandId.store(prepared.id);
+    if (start())
+        return true;
+    m_commandId.store(previous);
+    prepared.id = 0;
+    return false;
 }
 
 void VorlanxService::finishCommand(const admin::PreparedCommand& prepared, const admin::CommandRequest& request,
@@ -391,8 +423,9 @@ void VorlanxService::DownloadReports::downloadResultLine(const std::string& line
     m_listener.resultAppended(line, std::nullopt);
 }
 
-bool VorlanxService::cancelCommand() {
-    if (!m_runner.busy())
+bool VorlanxService::cancelCommand(std::optional<std::uint64_t> id) {
+    std::lock_guard lock(m_commandMutex);
+    if (!m_runner.busy() || (id && *id != m_commandId.load()))
         return false;
     m_runner.stop();
     return true;

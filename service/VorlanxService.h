@@ -145,8 +145,12 @@ public:
     bool setParallelDownload(bool parallel);
     bool waitCommandIdle(std::chrono::milliseconds limit) const;
     // Ends the running administration command after its current frame, as "停止" does, but keeps
-    // the port open. False when no command runs.
-    bool cancelCommand();
+    // the port open. False when no command runs, or when id is given and the running command has
+    // another.
+    bool cancelCommand(std::optional<std::uint64_t> id = std::nullopt);
+    // The number of the command started last (1, 2, ...; 0 before the first). A terminal's answer
+    // carries no number: it belongs to the command that is running, or ran last, when it arrives.
+    std::uint64_t commandId() const { return m_commandId.load(); }
 
     // What `vorlanxctl status` shows.
     struct Status {
@@ -197,6 +201,8 @@ private:
     void databaseJob(std::function<void()> job);
     void noteDatabaseWait(bool waiting);
     void finishCommand(const admin::PreparedCommand& prepared, const admin::CommandRequest& request, bool completed);
+    // Numbers the command and starts it, as one step against other starts; false when one runs.
+    bool startNumbered(admin::PreparedCommand& prepared, const std::function<bool()>& start);
 
     const std::filesystem::path m_dir;
     std::function<bool()> m_restart;
@@ -222,6 +228,9 @@ private:
     link::FrameDispatcher m_dispatcher;
     DownloadReports m_downloadReports;
     admin::CommandRunner m_runner;
+    std::mutex m_commandMutex;
+    std::uint64_t m_commandsStarted = 0;
+    std::atomic<std::uint64_t> m_commandId{0};
     mutable std::mutex m_databaseMutex;
     mutable std::condition_variable m_databaseIdle;
     int m_databaseJobs = 0;

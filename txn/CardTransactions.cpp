@@ -53,6 +53,9 @@ CardTransactions::CardTransactions(db::Database& database, link::DatagramSender&
 
 void CardTransactions::runCardQuery(const link::CardQueryArgs& args) {
     db::QueryResult result = m_database.runQuery(cardQueryCommand(args.card, args.machine));
+    // Dropped before the database saw it: the terminal asks again, and a stop must not answer late.
+    if (result.wasDropped())
+        return;
     if (!result.isOpen())
         appendResult(cardQueryFailedLine(args.card));
     // The terminal waits for an answer to every query, so a failed one still gets a reply:
@@ -68,8 +71,13 @@ void CardTransactions::runOnlineConsumption(const link::OnlineConsumptionArgs& a
     const link::ClockTexts now = m_clock.get();
     db::QueryResult result =
         m_database.runQuery(onlineConsumptionCommand(args.card, args.machine, now.date, now.time, args.amount));
-    const Answer answer = readAnswer(result);
     const std::string port = std::to_string(args.port);
+    if (result.wasDropped()) {
+        m_sink.transactionLogged(
+            transactionLogLine("[消费]", args.address, port, args.machine, args.card, args.amount, kDroppedOutcome));
+        return;
+    }
+    const Answer answer = readAnswer(result);
     // No result code means nothing was decided; silence makes the terminal report the payment
     // again instead of taking it as done.
     if (answer.code.empty()) {
@@ -88,6 +96,11 @@ void CardTransactions::runOfflineUpload(const link::OfflineUploadArgs& args) {
     appendResult(offlineRecordLine(args.card, args.amount, args.recordTime));
     db::QueryResult result =
         m_database.runQuery(offlineUploadCommand(args.card, args.machine, args.recordTime, args.amount));
+    if (result.wasDropped()) {
+        m_sink.transactionLogged(transactionLogLine("[离线]", args.address, args.port, args.machine, args.card,
+                                                    args.amount, kDroppedOutcome));
+        return;
+    }
     const std::string booked = result.fieldText(std::size_t{0});
     result.closeQuery();
     m_sink.transactionLogged(transactionLogLine("[离线]", args.address, args.port, args.machine, args.card, args.amount,

@@ -72,7 +72,19 @@ WorkerPool::Progress TransactionPool::progress(std::chrono::steady_clock::durati
     return WorkerPool::Progress::Moving;
 }
 
-TransactionPool::Drained TransactionPool::drain(std::chrono::steady_clock::time_point deadline) {
+TransactionPool::Counts TransactionPool::droppedWaiting() const {
+    Counts counts;
+    for (const WorkerPool* pool : {&m_pool, &m_bookings}) {
+        const std::vector<std::size_t> dropped = pool->droppedUnrun();
+        counts.cardQueries += dropped[kCardQuery];
+        counts.payments += dropped[kPayment];
+        counts.offlineRecords += dropped[kOfflineRecord];
+    }
+    return counts;
+}
+
+TransactionPool::Drained TransactionPool::drain(std::chrono::steady_clock::time_point deadline,
+                                                std::chrono::steady_clock::duration callAllowance) {
     Drained drained;
     for (WorkerPool* pool : {&m_pool, &m_bookings}) {
         const std::vector<std::size_t> counts = pool->discardQueued();
@@ -82,7 +94,26 @@ TransactionPool::Drained TransactionPool::drain(std::chrono::steady_clock::time_
     }
     m_pool.waitIdle(deadline);
     m_bookings.waitIdle(deadline);
+    const std::size_t runningAtBound = m_pool.running() + m_bookings.running();
+    if (runningAtBound > 0) {
+        // A job still waiting for the connection now would be booked after the port closed, and its
+        // answer lost: it is dropped unbooked, and its terminal's resend is booked by the next run.
+        const Counts before = droppedWaiting();
+        m_pool.abandonWaits(true);
+        m_bookings.abandonWaits(true);
+        const auto callsEnd = std::chrono::steady_clock::now() + callAllowance;
+        m_pool.waitIdle(callsEnd);
+        m_bookings.waitIdle(callsEnd);
+        m_pool.abandonWaits(false);
+        m_bookings.abandonWaits(false);
+        const Counts after = droppedWaiting();
+        drained.droppedWaiting = {after.cardQueries - before.cardQueries, after.payments - before.payments,
+                                  after.offlineRecords - before.offlineRecords};
+    }
     drained.unfinished = m_pool.running() + m_bookings.running();
+    const std::size_t droppedNow =
+        drained.droppedWaiting.cardQueries + drained.droppedWaiting.payments + drained.droppedWaiting.offlineRecords;
+    drained.waitedPastBound = runningAtBound - std::min(runningAtBound, droppedNow + drained.unfinished);
     return drained;
 }
 

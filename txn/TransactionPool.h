@@ -55,16 +55,31 @@ public:
     WorkerPool::Progress progress(std::chrono::steady_clock::duration interval) const;
 
     // What a stop leaves behind: the frames dropped before a worker took them up (the terminal
-    // sends them again), and the jobs still running when the drain's time was up.
+    // sends them again), the jobs dropped unbooked while they waited for the database connection
+    // when the drain's time was up, the calls already inside the database that the drain waited for
+    // past its bound, and the jobs still running when even that wait was over.
+    struct Counts {
+        std::size_t cardQueries = 0;
+        std::size_t payments = 0;
+        std::size_t offlineRecords = 0;
+    };
     struct Drained {
         std::size_t cardQueries = 0;
         std::size_t payments = 0;
         std::size_t offlineRecords = 0;
+        Counts droppedWaiting;
+        std::size_t waitedPastBound = 0;
         std::size_t unfinished = 0;
     };
     // Drops the jobs not yet started and waits until deadline for the ones under way to finish
-    // (and send their answers). Call it once the endpoint hands over no more frames.
-    Drained drain(std::chrono::steady_clock::time_point deadline);
+    // (and send their answers). Then the jobs not yet inside the database are dropped unbooked,
+    // and the calls inside it are waited for up to callAllowance more: a call ends within its own
+    // time-out, and a booking made must be answered before the port closes. Call it once the
+    // endpoint hands over no more frames.
+    Drained drain(std::chrono::steady_clock::time_point deadline,
+                  std::chrono::steady_clock::duration callAllowance = std::chrono::seconds(0));
+    // Jobs dropped unbooked while they waited for the database connection, since the pool was made.
+    Counts droppedWaiting() const;
     std::size_t bookingWorkerCount() const { return m_bookings.workerCount(); }
 
 private:

@@ -36,6 +36,9 @@ std::string offlineRecordLine(std::string_view cardHex, std::string_view amountF
 std::string transactionLogLine(std::string_view what, std::string_view address, std::string_view portText,
                                std::string_view machineHex, std::string_view cardHex, std::string_view amountFen,
                                std::string_view outcome);
+// The outcome of a payment or an offline record dropped before it reached the database: it waited
+// too long for the connection, or a stop gave it up. Nothing was booked; the terminal sends it again.
+inline constexpr std::string_view kDroppedOutcome = "已丢弃：未送数据库，待终端重发";
 // The parameter-return line of a card query the database could not answer, CRLF included.
 std::string cardQueryFailedLine(std::string_view cardHex);
 

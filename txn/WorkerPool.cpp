@@ -57,6 +57,7 @@ void WorkerPool::work(db::DatabaseCallSlot* slot) {
     db::DatabaseCall::bindThread(slot);
     for (;;) {
         Job job;
+        std::size_t kind = 0;
         {
             std::unique_lock lock(m_mutex);
             // Bounded, so that a lost wake-up (seen with the Windows build's thread library under
@@ -66,10 +67,14 @@ void WorkerPool::work(db::DatabaseCallSlot* slot) {
             if (m_stopping)
                 return;
             job = std::move(m_queue.front().job);
+            kind = m_queue.front().kind;
             m_queue.pop_front();
             ++m_running;
         }
+        slot->dropped.store(false, std::memory_order_relaxed);
         job();
+        if (slot->dropped.load(std::memory_order_relaxed))
+            ++m_droppedUnrun[kind];
         markProgress();
         {
             std::lock_guard lock(m_mutex);
@@ -111,13 +116,35 @@ std::size_t WorkerPool::running() {
 
 WorkerPool::Progress WorkerPool::progress(std::chrono::steady_clock::duration interval) const {
     const auto now = nowTicks();
+    // A call past its own time-out hangs, however busy the other workers are: the driver did not
+    // give up when it should have.
+    const bool overdue = std::any_of(m_slots.begin(), m_slots.end(), [now](const auto& slot) {
+        const auto deadline = slot->deadline.load(std::memory_order_relaxed);
+        return deadline != 0 && now >= deadline;
+    });
+    if (overdue)
+        return Progress::Stuck;
     if (now - m_lastProgress.load(std::memory_order_relaxed) < interval.count())
         return Progress::Moving;
-    const bool allWaiting = std::all_of(m_slots.begin(), m_slots.end(), [now](const auto& slot) {
-        const auto deadline = slot->deadline.load(std::memory_order_relaxed);
-        return deadline != 0 && now < deadline;
+    // A worker queued for the connection waits behind calls that are all within their time-outs
+    // (or the one past it would have been seen above, or by the database's own check).
+    const bool allWaiting = std::all_of(m_slots.begin(), m_slots.end(), [](const auto& slot) {
+        return slot->deadline.load(std::memory_order_relaxed) != 0 ||
+               slot->waitingSince.load(std::memory_order_relaxed) != 0;
     });
     return allWaiting ? Progress::WaitingOnDatabase : Progress::Stuck;
+}
+
+void WorkerPool::abandonWaits(bool abandon) {
+    for (const auto& slot : m_slots)
+        slot->abandon.store(abandon, std::memory_order_relaxed);
+}
+
+std::vector<std::size_t> WorkerPool::droppedUnrun() const {
+    std::vector<std::size_t> counts(kKinds, 0);
+    for (std::size_t kind = 0; kind < kKinds; ++kind)
+        counts[kind] = m_droppedUnrun[kind].load();
+    return counts;
 }
 
 } // namespace vorlanx::txn

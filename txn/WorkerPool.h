@@ -55,7 +55,17 @@ public:
     bool waitIdle(std::chrono::steady_clock::time_point deadline);
     // Workers running a job now.
     std::size_t running();
+    // Moving when a job finished or a worker was idle within the interval and no call has run past
+    // its own time-out; WaitingOnDatabase when no worker moved but each is inside a database call
+    // within its time-out or waits for the connection; Stuck otherwise.
     Progress progress(std::chrono::steady_clock::duration interval) const;
+
+    // From now on (or no longer), a job of this pool that is not yet inside the database is dropped
+    // unbooked instead of waiting for it: a stop whose drain's time is up.
+    void abandonWaits(bool abandon);
+    // Jobs whose database call was dropped before it reached the database, by kind, since the pool
+    // was made.
+    std::vector<std::size_t> droppedUnrun() const;
 
 private:
     struct Entry {
@@ -77,6 +87,7 @@ private:
     std::deque<Entry> m_queue;
     std::size_t m_running = 0;
     std::atomic<std::chrono::steady_clock::rep> m_lastProgress;
+    std::atomic<std::size_t> m_droppedUnrun[kKinds] = {};
     std::vector<std::unique_ptr<db::DatabaseCallSlot>> m_slots;
     // Declared last: the threads start after the queue exists and are joined before it goes.
     std::vector<std::jthread> m_threads;

@@ -10,6 +10,7 @@
 #include "link/HexText.h"
 #include "tests/e2e/ServiceProcess.h"
 #include "tests/support/FakeTerminal.h"
+#include "tests/support/NotifySocket.h"
 #include "tests/support/TdsStandIn.h"
 #include "tools/vorlanx-termsim/Simulator.h"
 #include "tools/vorlanx-termsim/TerminalFrames.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -78,6 +80,9 @@ public:
         if (timeout > 0) {
             ASSERT_TRUE(conf.writeValue("mssql", "timeout", std::to_string(timeout)));
         }
+    }
+    void setQueueWait(int seconds) {
+        ASSERT_TRUE(config::IniFile(m_dir / "conf.ini").writeValue("mssql", "queuewait", std::to_string(seconds)));
     }
     TdsStandInOptions standIn(std::string fault, std::string text = "nvarchar") const {
         TdsStandInOptions o;
@@ -209,13 +214,43 @@ std::optional<std::string> upload(test::FakeTerminal& terminal, std::uint16_t po
     return terminal.inbox.next(wait);
 }
 
+// The stand-in's ledger as counts of (kind, card, machine, fen).
+using Bookings = std::map<std::tuple<std::string, std::uint32_t, std::uint16_t, std::int64_t>, int>;
+Bookings bookingsOf(const TdsStandIn& server) {
+    Bookings booked;
+    for (const std::string& row : server.ledgerRows()) {
+        std::istringstream in(row);
+        std::string kind, card, machine, fen;
+        std::getline(in, kind, ',');
+        std::getline(in, card, ',');
+        std::getline(in, machine, ',');
+        std::getline(in, fen, ',');
+        ++booked[{kind, static_cast<std::uint32_t>(std::stoul(card)), static_cast<std::uint16_t>(std::stoul(machine)),
+                  std::stoll(fen)}];
+    }
+    return booked;
+}
+
+// The payments the terminals were told were paid, as the same counts.
+Bookings acknowledgedOf(const tools::SimulatorReport& report) {
+    Bookings paid;
+    for (const auto& e : report.ledger)
+        if (e.kind == tools::RequestKind::OnlinePayment)
+            ++paid[{"online", e.card, e.machine, e.amountFen}];
+    return paid;
+}
+
 class SqlServerFault : public ::testing::Test {
 protected:
-    void startWith(const std::string& fault, int timeout = 0) {
+    void startWith(const std::string& fault, int timeout = 0, int queueWait = 0,
+                   std::vector<std::string> arguments = {}) {
         server = std::make_unique<TdsStandIn>(dir.standIn(fault));
         ASSERT_TRUE(server->start());
         dir.useSqlServer(server->server(), "468", timeout);
+        if (queueWait > 0)
+            dir.setQueueWait(queueWait);
         service = std::make_unique<e2e::ServiceProcess>(dir.dir());
+        service->addArguments(std::move(arguments));
         ASSERT_TRUE(service->start()) << service->log();
     }
     ServiceDir dir;
@@ -274,6 +309,126 @@ TEST_F(SqlServerFault, ALateAnswerBeyondTheTimeOutGivesNoReplyAndNoHang) {
     EXPECT_TRUE(terminal.inbox.next(5s));
 }
 
+// A second payment waits behind a first one the server takes 3 s to book; past the queue's
+// 1 s it is dropped before it reaches the server, logged as dropped, and its resend is booked once.
+TEST_F(SqlServerFault, AJobDroppedWhileWaitingForTheConnectionIsBookedOnceByItsResend) {
+    startWith("late:3000", 5, 1);
+    test::FakeTerminal first("127.0.0.1");
+    test::FakeTerminal second("127.0.0.1");
+    first.send(service->port(), hexOf(tools::onlinePaymentFrame(1, 12345678, 250)));
+    std::this_thread::sleep_for(200ms);
+    const std::string payment = hexOf(tools::onlinePaymentFrame(2, 12345681, 100));
+    second.send(service->port(), payment);
+    const auto logged = [this](const std::string& part) {
+        for (int i = 0; i < 400 && service->log().find(part) == std::string::npos; ++i)
+            std::this_thread::sleep_for(50ms);
+        return service->log().find(part) != std::string::npos;
+    };
+    ASSERT_TRUE(logged("机号2 卡12345681 1元 已丢弃：未送数据库，待终端重发")) << service->log();
+    const auto firstReply = first.inbox.next(10s);
+    ASSERT_TRUE(firstReply);
+    EXPECT_NE(firstReply->find("010100"), std::string::npos) << *firstReply;
+    EXPECT_FALSE(second.inbox.next(0ms)) << "a dropped payment is not answered";
+    second.send(service->port(), payment);
+    const auto resent = second.inbox.next(10s);
+    ASSERT_TRUE(resent);
+    EXPECT_NE(resent->find("010100"), std::string::npos) << *resent;
+    EXPECT_EQ(server->ledgerRows().size(), 2u);
+    EXPECT_EQ((bookingsOf(*server)[{"online", 12345681, 2, 100}]), 1);
+    EXPECT_EQ(service->log().find("未记账：数据库未应答"), std::string::npos) << service->log();
+}
+
+// Terminals paying and resending while every booking takes a second; a stop with a 1 s drain.
+// The stop answers every booking it makes: the calls already at the server are waited for and
+// answered, the ones still queued for the connection are dropped unbooked, and nothing is booked
+// once the port has closed.
+TEST_F(SqlServerFault, AStopBooksOnlyWhatItAnswers) {
+    startWith("late:1000", 3, 0, {"--drain", "1"});
+    tools::SimulatorOptions o;
+    o.servicePort = service->port();
+    o.terminals = 6;
+    o.cards = {12345678, 12345681};
+    o.mix = {0, 1, 0};
+    o.durationSeconds = 8;
+    o.amountMaxFen = 50;
+    o.timeout = 1000ms;
+    o.attempts = 8;
+    o.heartbeat = 0ms;
+    o.keepLedger = true;
+    o.seed = 5;
+    tools::Simulator simulator(o);
+    tools::SimulatorReport report;
+    std::jthread run([&] { report = simulator.run(); });
+    for (int i = 0; i < 400 && server->ledgerRows().size() < 3; ++i)
+        std::this_thread::sleep_for(50ms);
+    ASSERT_GE(server->ledgerRows().size(), 3u);
+    const auto stopped = std::chrono::steady_clock::now();
+    service->terminate();
+    // The drain, then at most a login and the command time-out for the call at the server.
+    const auto code = service->exited(1s + 5s + 3s + 5s);
+    const auto took = std::chrono::steady_clock::now() - stopped;
+    EXPECT_EQ(code, 0) << service->log();
+    EXPECT_LT(took, 1s + 5s + 3s + 1s) << service->log();
+    run.join();
+    const std::size_t bookedAtExit = server->ledgerRows().size();
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(server->ledgerRows().size(), bookedAtExit) << "booked after the port closed";
+    EXPECT_EQ(bookingsOf(*server), acknowledgedOf(report)) << "a booking without its answer\n" << service->log();
+    const std::string log = service->log();
+    const std::size_t drain = log.find("stop drained in");
+    ASSERT_NE(drain, std::string::npos) << log;
+    const std::string drainLine = log.substr(drain, log.find('\n', drain) - drain);
+    std::printf("%s\n", drainLine.c_str());
+    EXPECT_NE(drainLine.find("dropped unbooked while waiting for the database connection:"), std::string::npos);
+    EXPECT_EQ(drainLine.find("still under way"), std::string::npos);
+}
+
+#if VORLANXD_SYSTEMD
+// Every booking takes 2.5 s of a 3 s time-out, and card queries queue for the connection behind
+// the bookings for longer than a call's whole time-out: the service waits on the database and the
+// watchdog's beat goes on while bookings complete.
+TEST_F(SqlServerFault, CallsQueuedForTheConnectionKeepTheWatchdogBeating) {
+    test::NotifySocket notify;
+    ASSERT_TRUE(notify.bound());
+    constexpr auto kInterval = 3s;
+    setenv("WATCHDOG_USEC", std::to_string(std::chrono::microseconds(kInterval).count()).c_str(), 1);
+    startWith("late:2500", 3, 60, {"--drain", "1"});
+    tools::SimulatorOptions o;
+    o.servicePort = service->port();
+    o.terminals = 8;
+    o.cards = {12345678, 12345681};
+    o.mix = {1, 1, 0};
+    o.durationSeconds = 14;
+    o.amountMaxFen = 20;
+    o.timeout = 2000ms;
+    o.attempts = 5;
+    o.heartbeat = 0ms;
+    o.seed = 9;
+    tools::Simulator simulator(o);
+    std::jthread run([&] { simulator.run(); });
+    std::this_thread::sleep_for(1s);
+    const auto from = std::chrono::steady_clock::now();
+    const std::size_t bookedBefore = server->ledgerRows().size();
+    const std::vector<std::chrono::steady_clock::time_point> beats = notify.beatsUntil(from + 4 * kInterval);
+    const std::size_t bookedDuring = server->ledgerRows().size() - bookedBefore;
+    std::string times;
+    for (const auto beat : beats)
+        times += std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(beat - from).count()) + " ";
+    std::printf("beats (ms after the queue formed): %s; bookings meanwhile: %zu\n", times.c_str(), bookedDuring);
+    EXPECT_GE(bookedDuring, 3u);
+    ASSERT_GE(beats.size(), 3u) << service->log();
+    auto previous = from;
+    for (const auto beat : beats) {
+        EXPECT_LT(beat - previous, kInterval) << "a gap in the beat: " << times;
+        previous = beat;
+    }
+    EXPECT_LT(from + 4 * kInterval - previous, kInterval) << "the beat stopped: " << times << "\n" << service->log();
+    EXPECT_NE(service->log().find("waiting on the database"), std::string::npos) << service->log();
+    // The terminals give up on their last requests sooner once nothing answers.
+    service->terminate();
+}
+#endif
+
 TEST(SqlServerLogin, ARefusedLoginShowsTheConnectionFailedStatus) {
     ServiceDir dir;
     TdsStandIn server(dir.standIn("none"));
@@ -326,17 +481,7 @@ TEST(SqlServerRestart, TheServerKilledAndRestartedMidRunLosesNothingAcknowledged
     ASSERT_TRUE(server.start());
     run.join();
 
-    std::map<std::tuple<std::string, std::uint32_t, std::uint16_t, std::int64_t>, int> booked;
-    for (const std::string& row : server.ledgerRows()) {
-        std::istringstream in(row);
-        std::string kind, card, machine, fen;
-        std::getline(in, kind, ',');
-        std::getline(in, card, ',');
-        std::getline(in, machine, ',');
-        std::getline(in, fen, ',');
-        ++booked[{kind, static_cast<std::uint32_t>(std::stoul(card)), static_cast<std::uint16_t>(std::stoul(machine)),
-                  std::stoll(fen)}];
-    }
+    Bookings booked = bookingsOf(server);
     std::size_t acknowledged = 0;
     for (const auto& e : report.ledger) {
         const bool offline = e.kind == tools::RequestKind::OfflineUpload;

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <cstring>
 #include <poll.h>
@@ -119,9 +121,12 @@ TEST_F(Control, AdministrationCommandStreamsAnswersAndCountsThem) {
             answering.send(service.endpoint().localPort(), "FE010001000181E40C");
     });
     const auto lines = ask(socketPath, json({"list", "black", "--to", to1, "--to", to2, "--wait", "1"}).dump());
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0]["event"], "answer");
-    EXPECT_EQ(lines[0]["line"], "127.0.0.1:" + std::to_string(answering.port) + "|设置成功");
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0]["event"], "command");
+    EXPECT_EQ(lines[0]["id"], service.commandId());
+    EXPECT_EQ(lines[1]["event"], "answer");
+    EXPECT_EQ(lines[1]["line"], "127.0.0.1:" + std::to_string(answering.port) + "|设置成功");
+    EXPECT_EQ(lines.back()["id"], service.commandId());
     EXPECT_EQ(lines.back()["answered"], 1);
     EXPECT_EQ(lines.back()["targets"], 2);
     EXPECT_EQ(lines.back()["exit"], 3);
@@ -193,6 +198,62 @@ TEST_F(Control, CancelEndsTheRunningCommandAndKeepsThePort) {
     later.send(service.endpoint().localPort(), "FE01004E00057400112233442A5B");
     EXPECT_EQ(later.inbox.next(), "FE01004E000181F2D8");
     EXPECT_EQ(done(R"(["cancel"])")["cancelled"], false) << "nothing runs any more";
+}
+
+// Two sessions at once on one terminal that answers the first command and then falls silent: the
+// second command waits for the first and is shown nothing of it, neither its answer nor its end.
+TEST_F(Control, OverlappingCommandsShowOnlyTheirOwnAnswers) {
+    test::FakeTerminal first;
+    test::FakeTerminal silent;
+    const std::string toFirst = "127.0.0.1:" + std::to_string(first.port) + ":1";
+    json longer = {"amounts", "--wait", "0", "--to", toFirst};
+    for (int machine = 1; machine <= 200; ++machine)
+        longer.insert(longer.end(), {"--to", "127.0.0.1:" + std::to_string(silent.port) + ":" + std::to_string(machine)});
+    std::vector<json> firstLines;
+    std::jthread firstClient([&] { firstLines = ask(socketPath, longer.dump()); });
+    ASSERT_TRUE(first.inbox.next(20s));
+    const std::uint64_t firstId = service.commandId();
+
+    const json shorter = {"mode", "fixed", "--to", toFirst, "--wait", "1"};
+    std::vector<json> secondLines;
+    std::jthread secondClient([&] { secondLines = ask(socketPath, shorter.dump()); });
+    // The first command's answer comes once the second request is being served, and waits.
+    const auto taken = std::chrono::steady_clock::now() + 20s;
+    for (bool seen = false; !seen && std::chrono::steady_clock::now() < taken; std::this_thread::sleep_for(20ms)) {
+        std::lock_guard lock(logMutex);
+        seen = std::find(logged.begin(), logged.end(), "[控制]" + shorter.dump()) != logged.end();
+    }
+    std::this_thread::sleep_for(200ms);
+    first.send(service.endpoint().localPort(), "FE010001000181E40C");
+    const json cancelled = done(json({"cancel", "--id", std::to_string(firstId)}).dump());
+    EXPECT_EQ(cancelled["cancelled"], true) << cancelled;
+    firstClient.join();
+    secondClient.join();
+
+    ASSERT_FALSE(firstLines.empty());
+    EXPECT_EQ(firstLines.back()["id"], firstId);
+    EXPECT_EQ(firstLines.back()["answered"], 1) << firstLines.back();
+    ASSERT_GE(secondLines.size(), 2u);
+    EXPECT_EQ(secondLines.front()["event"], "command");
+    EXPECT_EQ(secondLines.front()["id"], firstId + 1);
+    for (const json& line : secondLines)
+        EXPECT_NE(line["event"], "answer") << line;
+    EXPECT_EQ(secondLines.back()["exit"], 3) << secondLines.back();
+    EXPECT_EQ(secondLines.back()["answered"], 0);
+    EXPECT_EQ(secondLines.back()["completed"], true);
+
+    // A finished command's number cancels nothing, also while another command runs.
+    test::FakeTerminal third;
+    std::vector<json> thirdLines;
+    std::jthread thirdClient([&] { thirdLines = ask(socketPath, longCommand(third.port).dump()); });
+    ASSERT_TRUE(waitForFrames(third, 2));
+    EXPECT_EQ(done(json({"cancel", "--id", std::to_string(firstId)}).dump())["cancelled"], false);
+    EXPECT_TRUE(service.commandRunning());
+    EXPECT_EQ(done(json({"cancel", "--id", std::to_string(service.commandId())}).dump())["cancelled"], true);
+    thirdClient.join();
+    ASSERT_FALSE(thirdLines.empty());
+    EXPECT_EQ(thirdLines.back()["cancelled"], true);
+    EXPECT_EQ(done(R"(["cancel","--id","0"])")["exit"], 2);
 }
 
 TEST_F(Control, AClientThatHangsUpCancelsItsCommand) {

@@ -1,6 +1,7 @@
 #include "txn/TransactionPool.h"
 
 #include "TransactionTestKit.h"
+#include "db/ConnectionGate.h"
 #include "db/DatabaseCall.h"
 #include "link/FrameDispatcher.h"
 #include "link/OnlineTerminals.h"
@@ -10,10 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace vorlanx::txn {
 namespace {
@@ -289,6 +292,10 @@ TEST(WorkerPoolProgress, OnlyWorkersThatAllWaitOnTheDatabaseWithinTheirTimeOutCo
     EXPECT_EQ(pool.progress(interval), WorkerPool::Progress::Stuck);
     held.release();
     ASSERT_TRUE(held.waitInside(0));
+    // The workers mark their progress just after the jobs have left the held part.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (pool.progress(interval) != WorkerPool::Progress::Moving && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
     EXPECT_EQ(pool.progress(interval), WorkerPool::Progress::Moving);
 
     // Both inside a database call well within its time-out: waiting, not stuck.
@@ -317,6 +324,84 @@ TEST(WorkerPoolProgress, OnlyWorkersThatAllWaitOnTheDatabaseWithinTheirTimeOutCo
     std::this_thread::sleep_for(silence);
     EXPECT_EQ(pool.progress(interval), WorkerPool::Progress::Stuck);
     held.release();
+}
+
+// Workers queued for the one connection behind a call within its time-out wait on the database;
+// the call that holds it past its own time-out stops the beat however busy the rest is; a stop
+// gives up the queued ones, which never reach the database, and a wait too long gives up by itself.
+TEST(WorkerPoolProgress, QueuedForTheConnectionIsWaitingAndAnOverdueHolderIsStuck) {
+    constexpr auto interval = 400ms;
+    db::ConnectionGate gate;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    std::vector<db::ConnectionGate::Entry> entries;
+    // A job that takes the gate and, holding it, waits for the test; callTimeout as the call's own.
+    const auto job = [&](std::chrono::steady_clock::duration callTimeout, std::chrono::steady_clock::duration maxWait) {
+        return [&, callTimeout, maxWait] {
+            const db::ConnectionGate::Entry entry = gate.enter(maxWait, callTimeout);
+            {
+                std::lock_guard lock(mutex);
+                entries.push_back(entry);
+                changed.notify_all();
+            }
+            if (entry != db::ConnectionGate::Entry::Held)
+                return;
+            {
+                const db::DatabaseCall call(callTimeout);
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return open; });
+            }
+            gate.leave();
+        };
+    };
+    const auto entered = [&](std::size_t count) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 20s, [&] { return entries.size() >= count; });
+    };
+    const auto release = [&] {
+        std::lock_guard lock(mutex);
+        open = true;
+        changed.notify_all();
+    };
+    WorkerPool pool(3, 8);
+    // Declared after the pool: a held job is let go before the pool joins its workers.
+    struct Release {
+        std::function<void()> release;
+        ~Release() { release(); }
+    } releaseAtEnd{release};
+    ASSERT_TRUE(pool.tryPost(job(30s, 30s)));
+    ASSERT_TRUE(entered(1));
+    ASSERT_TRUE(pool.tryPost(job(30s, 30s), 1));
+    ASSERT_TRUE(pool.tryPost(job(30s, 30s), 2));
+    std::this_thread::sleep_for(2 * interval);
+    EXPECT_EQ(pool.progress(interval), WorkerPool::Progress::WaitingOnDatabase) << "one holds, two queue behind it";
+    EXPECT_FALSE(gate.holderOverdue(std::chrono::steady_clock::now()));
+
+    // The stop gives up the two queued ones; the holder is waited for and finishes.
+    pool.abandonWaits(true);
+    ASSERT_TRUE(entered(3));
+    EXPECT_EQ(entries[1], db::ConnectionGate::Entry::Abandoned);
+    EXPECT_EQ(entries[2], db::ConnectionGate::Entry::Abandoned);
+    pool.abandonWaits(false);
+    release();
+    EXPECT_TRUE(pool.waitIdle(std::chrono::steady_clock::now() + 20s));
+
+    // A call that holds the connection past its own time-out, with the other workers idle.
+    {
+        std::lock_guard lock(mutex);
+        open = false;
+        entries.clear();
+    }
+    ASSERT_TRUE(pool.tryPost(job(100ms, 30s)));
+    ASSERT_TRUE(entered(1));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(pool.progress(interval), WorkerPool::Progress::Stuck);
+    EXPECT_TRUE(gate.holderOverdue(std::chrono::steady_clock::now()));
+    // Behind it a wait too long gives up by itself, and nothing reaches the database.
+    ASSERT_TRUE(pool.tryPost(job(30s, 200ms)));
+    ASSERT_TRUE(entered(2));
+    EXPECT_EQ(entries[1], db::ConnectionGate::Entry::WaitedTooLong);
 }
 
 TEST(WorkerPoolProgress, DiscardDropsOnlyJobsNotStartedAndCountsThemByKind) {

@@ -43,7 +43,14 @@ const char* const kUsage = R"(usage: vorlanxctl [--dir DIR] [--json] COMMAND
   whitelist count|delete          TARGETS
   whitelist download [--parallel] TARGETS
   reload-personnel [--machine N]
-  cancel                          end the running command after its current frame
+  cancel [--id N]                 end the running command after its current frame; with
+                                  --id, only when command N is the one running
+
+Each command run gets a number, its id: the first event of --json names it
+({"event":"command","id":N}), and so does a first line "command N" on a terminal.
+A terminal's answer carries no id: an answer belongs to the command running when it
+arrives (or to the one run last, while its --wait lasts), so a command shows only the
+answers that came while it ran, never those of a command before it.
 
 TARGETS: --to IP:PORT:MACHINE (again for more), --terminals FILE (CSV: IP,port,machine)
          or --heard (every terminal heard so far with a correct frame); --wait S waits S s
@@ -161,7 +168,11 @@ std::optional<std::vector<std::string>> terminalsFile(const fs::path& file, std:
 
 void printHuman(const json& event, const std::vector<std::string>& words, bool tty) {
     const std::string kind = event.value("event", "");
-    if (kind == "answer") {
+    if (kind == "command") {
+        // For "cancel --id N" from another shell; a script reads it from --json.
+        if (tty)
+            std::cout << "command " << event.value("id", 0ull) << '\n';
+    } else if (kind == "answer") {
         if (tty)
             std::cout << "\r\033[K";
         std::cout << event.value("line", "") << '\n';

@@ -15,8 +15,11 @@ void SystemdNotifier::reloading() {
     send("RELOADING=1\nSTATUS=reloading conf.ini");
 }
 
-void SystemdNotifier::stopping() {
-    send("STOPPING=1");
+// The stop takes up to the drain and then the time-out of the calls inside the database; systemd is
+// told so, in case the unit's TimeoutStopSec was set for a shorter drain.
+void SystemdNotifier::stopping(std::chrono::milliseconds limit) {
+    send("STOPPING=1\nEXTEND_TIMEOUT_USEC=" +
+         std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(limit).count()));
 }
 
 void SystemdNotifier::watchdog() {

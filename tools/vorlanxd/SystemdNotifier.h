@@ -14,7 +14,7 @@ class SystemdNotifier {
 public:
     void ready(const std::string& status);
     void reloading();
-    void stopping();
+    void stopping(std::chrono::milliseconds limit);
     void watchdog();
     // The interval within which systemd wants a heartbeat (WatchdogSec=); nullopt without one.
     std::optional<std::chrono::microseconds> watchdogInterval() const;

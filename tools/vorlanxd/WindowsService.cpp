@@ -279,7 +279,7 @@ DWORD WINAPI handler(DWORD control, DWORD, void*, void*) {
     switch (control) {
     case SERVICE_CONTROL_STOP:
     case SERVICE_CONTROL_SHUTDOWN:
-        report(SERVICE_STOP_PENDING, std::chrono::seconds(30));
+        report(SERVICE_STOP_PENDING, g_controls.stopHint);
         g_controls.stop();
         return NO_ERROR;
     case SERVICE_CONTROL_PARAMCHANGE:

@@ -46,6 +46,8 @@ struct Controls {
     std::function<void()> reload; // the manager's parameter change ("sc control vorlanxd paramchange")
     // The service itself; its exit code is reported to the manager (non-zero: failed, restarted).
     std::function<int(Status&)> body;
+    // The wait hint of a stop: the drain and the time-out of the calls inside the database.
+    std::chrono::milliseconds stopHint{30000};
 };
 
 // Connects to the manager and runs `controls.body` as the service. Returns the body's exit code,

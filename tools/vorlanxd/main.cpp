@@ -282,9 +282,11 @@ int serve(const Options& options, std::ostream& out, std::ostream& err, const Su
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    notifier.stopping();
+    // The drain, then at most the time-out of the calls already inside the database.
+    const auto stopLimit = options.drain + db::ServiceDatabase::stopAllowance(options.dir);
+    notifier.stopping(stopLimit);
     if (supervisor.stopping)
-        supervisor.stopping(options.drain + std::chrono::seconds(30));
+        supervisor.stopping(stopLimit);
     if (reloader.joinable())
         reloader.join();
 
@@ -318,6 +320,7 @@ int runAsWindowsService(const Options& options) {
     winservice::Controls controls;
     controls.stop = [] { g_stopRequested = true; };
     controls.reload = [] { g_reloadRequested = true; };
+    controls.stopHint = options.drain + db::ServiceDatabase::stopAllowance(options.dir);
     controls.body = [&options](winservice::Status& status) {
         RotatingLog log(options.dir / "vorlanxd.log", kLogLimit, kLogsKept);
         if (!log.isOpen())
