@@ -198,6 +198,10 @@ void Presenter::runCommand(const admin::CommandRequest& request) {
         showMessage(*prepared.message);
 }
 
+bool Presenter::parallelDownload() const {
+    return m_service.parallelDownload();
+}
+
 void Presenter::setParallelDownload(bool parallel) {
     m_service.setParallelDownload(parallel);
 }

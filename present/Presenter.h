@@ -43,6 +43,7 @@ public:
     void stopListening() { stopThen({}); }
     void clearOnlineList();
     void runCommand(const admin::CommandRequest& request);
+    bool parallelDownload() const;
     void setParallelDownload(bool parallel);
     void refreshPersonnel(const std::string& machineText);
     void saveDatabaseSettings(const config::ConnectionSettings& settings);
