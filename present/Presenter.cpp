@@ -1,14 +1,13 @@
 #include "present/Presenter.h"
 
 #include "service/VorlanxService.h"
+#include "ui/Controls.h"
 #include "ui/Texts.h"
 
 #include <chrono>
 #include <utility>
 
 namespace vorlanx::present {
-
-using Panel = WindowView::Panel;
 
 namespace {
 
@@ -52,14 +51,14 @@ void Presenter::windowCreated(const std::string& machineText) {
     m_service.setListener(this);
     m_attached = true;
     showIdle();
-    setPanel(Panel::Total, "0");
+    m_view.setPanel(ui::kTotalPanel, "0");
     const auto load = m_service.startUp(machineText);
     if (load.shown)
         m_view.showDatabaseSettings(*load.shown);
     if (load.statusText)
-        setPanel(Panel::Status, *load.statusText);
+        m_view.setPanel(ui::kStatusPanel, *load.statusText);
     if (load.operationText)
-        setPanel(Panel::Operation, *load.operationText);
+        m_view.setPanel(ui::kOperationPanel, *load.operationText);
     if (load.connectNeeded && load.shown)
         setConnecting(true);
     if (const auto bad = m_service.applyAllowList())
@@ -72,10 +71,6 @@ void Presenter::windowClosing() {
     m_attached = false;
     m_service.stopListening();
     m_service.setListener(nullptr);
-}
-
-void Presenter::setPanel(Panel panel, const std::string& text) {
-    m_view.setPanel(panel, text);
 }
 
 void Presenter::showMessage(std::string text) {
@@ -96,7 +91,7 @@ void Presenter::startListening(const std::string& portText) {
     }
     m_view.enableListener(true, false, true);
     const auto result = m_service.startListening(portOf(text));
-    setPanel(Panel::Operation, result.operationText);
+    m_view.setPanel(ui::kOperationPanel, result.operationText);
     if (!result.listening) {
         showIdle();
         return;
@@ -144,7 +139,7 @@ void Presenter::stopThen(std::function<void()> after) {
 void Presenter::stopEnded(const std::string& operationText) {
     m_stopping = false;
     showIdle();
-    setPanel(Panel::Operation, operationText);
+    m_view.setPanel(ui::kOperationPanel, operationText);
     if (auto after = std::exchange(m_afterStop, {}))
         m_reports.later(std::move(after));
 }
@@ -236,7 +231,7 @@ void Presenter::terminalAdded(const std::string& address, const std::string& por
                               const std::string& totalText) {
     m_reports.post([=, this] {
         m_view.addOnlineRow(address, portText, machine);
-        setPanel(Panel::Total, totalText);
+        m_view.setPanel(ui::kTotalPanel, totalText);
     });
 }
 
@@ -245,7 +240,7 @@ void Presenter::terminalRemoved(const std::string& address, const std::string& s
         m_view.removeOnlineRow(address);
         // A row that made room for a new terminal leaves without a word in the status panel.
         if (!statusText.empty())
-            setPanel(Panel::Status, statusText);
+            m_view.setPanel(ui::kStatusPanel, statusText);
     });
 }
 
@@ -260,7 +255,7 @@ void Presenter::resultAppended(const std::string& text, std::optional<std::size_
 // The list shown stays the list in force until the database has answered with the new one: a
 // refresh that fails leaves the operator seeing the rows a download would send.
 void Presenter::personnelRefreshStarted(const std::string& operationText) {
-    m_reports.post([=, this] { setPanel(Panel::Operation, operationText); });
+    m_reports.post([=, this] { m_view.setPanel(ui::kOperationPanel, operationText); });
 }
 
 void Presenter::personnelListCleared() {
@@ -281,13 +276,13 @@ void Presenter::personnelRowAdded(const txn::PersonnelRow& row, const std::strin
 void Presenter::personnelListLoaded(std::size_t, const std::string& operationText) {
     m_reports.post([=, this] {
         m_personnelFilling = false;
-        setPanel(Panel::Operation, operationText);
+        m_view.setPanel(ui::kOperationPanel, operationText);
     });
 }
 
 void Presenter::personnelListLoadFailed(const std::string& operationText) {
     m_reports.post([=, this] {
-        setPanel(Panel::Operation, operationText);
+        m_view.setPanel(ui::kOperationPanel, operationText);
         if (!m_personnelFilling)
             return;
         // A load that was overtaken left part of its rows behind: the rows in force go back.
@@ -301,18 +296,18 @@ void Presenter::personnelListLoadFailed(const std::string& operationText) {
 }
 
 void Presenter::statusChanged(const std::string& text) {
-    m_reports.post([=, this] { setPanel(Panel::Status, text); });
+    m_reports.post([=, this] { m_view.setPanel(ui::kStatusPanel, text); });
 }
 
 void Presenter::operationChanged(const std::string& text) {
-    m_reports.post([=, this] { setPanel(Panel::Operation, text); });
+    m_reports.post([=, this] { m_view.setPanel(ui::kOperationPanel, text); });
 }
 
 void Presenter::startupConnectFinished(bool, const std::optional<std::string>& statusText) {
     m_reports.post([=, this] {
         setConnecting(false);
         if (statusText)
-            setPanel(Panel::Status, *statusText);
+            m_view.setPanel(ui::kStatusPanel, *statusText);
     });
 }
 
@@ -331,7 +326,7 @@ void Presenter::commandFinished(bool, const std::optional<std::string>& statusTe
     m_reports.post([=, this] {
         setCommandRunning(false);
         if (statusText)
-            setPanel(Panel::Status, *statusText);
+            m_view.setPanel(ui::kStatusPanel, *statusText);
     });
 }
 

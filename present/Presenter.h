@@ -85,7 +85,6 @@ private:
     void setCommandRunning(bool running);
     // A box is opened after the drain under way, never inside it.
     void showMessage(std::string text);
-    void setPanel(WindowView::Panel panel, const std::string& text);
 
     service::VorlanxService& m_service;
     WindowView m_view;

@@ -11,9 +11,8 @@ namespace vorlanx::present {
 // What the presenter asks of a window, always on the window's UI thread; texts in UTF-8. Each
 // window fills these with calls on its own controls and holds nothing else of the behaviour.
 struct WindowView {
-    enum class Panel { Status, Operation, Total };
-
-    std::function<void(Panel panel, const std::string& text)> setPanel;
+    // A panel of the status bar, by its index in the window's description (ui::kStatusPanel...).
+    std::function<void(int panel, const std::string& text)> setPanel;
     std::function<void(const std::string& text)> appendLog;
 
     // The online terminal list.

@@ -201,13 +201,9 @@ void MainWindow::logTick() {
 }
 
 void MainWindow::makePresenter() {
-    using Panel = present::WindowView::Panel;
     present::WindowView view;
-    view.setPanel = [this](Panel panel, const std::string& text) {
-        const int index = panel == Panel::Status      ? StatusPanels::kStatus
-                          : panel == Panel::Operation ? StatusPanels::kOperation
-                                                      : StatusPanels::kTotal;
-        m_status->setPanel(index, QString::fromStdString(text));
+    view.setPanel = [this](int panel, const std::string& text) {
+        m_status->setPanel(panel, QString::fromStdString(text));
     };
     view.appendLog = [this](const std::string& text) { m_log->appendText(QString::fromStdString(text)); };
     view.addOnlineRow = [this](const std::string& address, const std::string& port, const std::string& machine) {

@@ -2,6 +2,7 @@
 
 #include "present/Presenter.h"
 #include "service/VorlanxService.h"
+#include "ui/Controls.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +24,6 @@ namespace vorlanx::test {
 // thread: it drains the presenter's queue whenever the queue asks to be woken.
 class PresenterFixture : public ::testing::Test {
 protected:
-    using Panel = present::WindowView::Panel;
-
     PresenterFixture()
         : m_dir(std::filesystem::temp_directory_path() / ("vorlanx-present-" + std::to_string(std::random_device{}()))),
           m_service(makeService(m_dir)) {}
@@ -69,7 +68,7 @@ protected:
 
     present::WindowView view() {
         present::WindowView v;
-        v.setPanel = [this](Panel panel, const std::string& text) { panels[panel] = text; };
+        v.setPanel = [this](int panel, const std::string& text) { panels[panel] = text; };
         v.appendLog = [this](const std::string& text) {
             log += text;
             events.push_back("log " + text);
@@ -120,7 +119,7 @@ protected:
     std::condition_variable m_wake;
     bool m_woken = false;
 
-    std::map<Panel, std::string> panels;
+    std::map<int, std::string> panels;
     std::string log;
     std::vector<std::string> events;
     std::vector<std::string> messages;

@@ -24,12 +24,13 @@ TEST_F(PresenterPersonnelTest, AFailedRefreshKeepsTheLoadedRowsShown) {
     std::ofstream(m_dir / "conf.ini", std::ios::binary)
         << "[sername]\r\ntype=2\r\n[mssql]\r\n" + vorlanx::link::toGbk("名称") + "=canteen\r\n";
     openWindow();
-    ASSERT_TRUE(pumpUntil([&] { return panels[Panel::Operation] == "人事档案数：3"; }));
+    ASSERT_TRUE(pumpUntil([&] { return panels[vorlanx::ui::kOperationPanel] == "人事档案数：3"; }));
     ASSERT_EQ(personnel.size(), 3u);
 
     m_service->database().disconnect();
     m_presenter->refreshPersonnel("");
-    ASSERT_TRUE(pumpUntil([&] { return panels[Panel::Operation] == vorlanx::txn::kPersonnelLoadFailedText; }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return panels[vorlanx::ui::kOperationPanel] == vorlanx::txn::kPersonnelLoadFailedText; }));
     EXPECT_EQ(personnel, rowsInForce());
     EXPECT_EQ(personnel.size(), 3u);
     EXPECT_EQ(whitelistCount, "3");

@@ -28,7 +28,7 @@ TEST_F(PresenterTest, ReportsFromWorkersReachTheWindowInOrderWithTheLogBatched) 
     worker.join();
     ASSERT_TRUE(pumpUntil([&] { return log == "a;b;c;"; }));
     EXPECT_EQ(events, (std::vector<std::string>{"log a;b;", "online 127.0.0.5", "log c;"}));
-    EXPECT_EQ(panels[Panel::Total], "1");
+    EXPECT_EQ(panels[vorlanx::ui::kTotalPanel], "1");
 }
 
 // The outcome of a save opens its box once the reports of its batch are in, and entries that
@@ -63,7 +63,8 @@ TEST_F(PresenterTest, AFailedRefreshLeavesTheWindowShowingTheRowsInForce) {
     ASSERT_TRUE(pumpUntil([&] { return personnel.size() == 1; }));
     // No database: the refresh fails.
     m_presenter->refreshPersonnel("");
-    ASSERT_TRUE(pumpUntil([&] { return panels[Panel::Operation] == vorlanx::txn::kPersonnelLoadFailedText; }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return panels[vorlanx::ui::kOperationPanel] == vorlanx::txn::kPersonnelLoadFailedText; }));
     EXPECT_EQ(personnel, rowsInForce());
     EXPECT_EQ(whitelistCount, std::to_string(rowsInForce().size()));
 }
@@ -74,7 +75,7 @@ TEST_F(PresenterTest, StoppingWhileACommandRunsEndsBothAndFreesTheButtons) {
     openWindow();
     const std::uint16_t port = vorlanx::test::freeUdpPort();
     m_presenter->startListening(" " + std::to_string(port) + " ");
-    ASSERT_TRUE(m_service->listening()) << panels[Panel::Operation];
+    ASSERT_TRUE(m_service->listening()) << panels[vorlanx::ui::kOperationPanel];
     EXPECT_FALSE(portEnabled || startEnabled);
     EXPECT_TRUE(stopEnabled);
 
@@ -100,7 +101,7 @@ TEST_F(PresenterTest, StoppingWhileACommandRunsEndsBothAndFreesTheButtons) {
     EXPECT_FALSE(m_service->listening());
     EXPECT_TRUE(portEnabled);
     EXPECT_FALSE(stopEnabled);
-    EXPECT_EQ(panels[Panel::Operation], "端口已关闭");
+    EXPECT_EQ(panels[vorlanx::ui::kOperationPanel], "端口已关闭");
 
     // A close while listening waits for the port to close, then closes the window once.
     m_presenter->startListening(std::to_string(port));
