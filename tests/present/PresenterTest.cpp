@@ -112,4 +112,20 @@ TEST_F(PresenterTest, StoppingWhileACommandRunsEndsBothAndFreesTheButtons) {
     EXPECT_TRUE(m_presenter->closeRequested());
 }
 
+// A save that connected restarts the service once its box is answered; a restart that fails leaves
+// the window open, with its port closed by the stop before, and says what to do.
+TEST_F(PresenterTest, AFailedRestartAfterASaveLeavesTheWindowOpen) {
+    openWindow();
+    const std::uint16_t port = vorlanx::test::freeUdpPort();
+    m_presenter->startListening(std::to_string(port));
+    ASSERT_TRUE(m_service->listening());
+    m_presenter->databaseSaveFinished(std::string("A连接成功"), true);
+    ASSERT_TRUE(pumpUntil([&] { return messages.size() == 2; }));
+    EXPECT_EQ(messages, (std::vector<std::string>{"A连接成功", "重启失败，请手动重新启动程序"}));
+    EXPECT_FALSE(m_service->listening());
+    EXPECT_TRUE(startEnabled && portEnabled);
+    EXPECT_FALSE(stopEnabled);
+    EXPECT_EQ(closes, 0);
+}
+
 } // namespace
