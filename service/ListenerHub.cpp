@@ -65,9 +65,8 @@ void ListenerHub::personnelListLoaded(std::size_t count, const std::string& oper
     pass([&](ServiceListener& l) { l.personnelListLoaded(count, operationText); });
 }
 
-// The operation panel says it: the window's list and vorlanxd's log keep what they show.
 void ListenerHub::personnelListLoadFailed(const std::string& operationText) {
-    pass([&](ServiceListener& l) { l.operationChanged(operationText); });
+    pass([&](ServiceListener& l) { l.personnelListLoadFailed(operationText); });
 }
 
 void ListenerHub::statusChanged(const std::string& text) {

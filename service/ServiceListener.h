@@ -17,6 +17,9 @@ public:
     // New text of the status panel or of the operation panel.
     virtual void statusChanged(const std::string& text) = 0;
     virtual void operationChanged(const std::string& text) = 0;
+    // A failed load of the personnel list keeps the list in force; by default only the operation
+    // panel says so, and vorlanxd's log keeps what it shows.
+    void personnelListLoadFailed(const std::string& operationText) override { operationChanged(operationText); }
     // The start-up connect has ended; statusText is the status panel's new text, if any.
     virtual void startupConnectFinished(bool connected, const std::optional<std::string>& statusText) = 0;
     // A save of database settings has ended: a message box text, if any, and whether the service
@@ -29,8 +32,7 @@ public:
     // "0"), the terminal a run turns to copied into the send fields.
     virtual void captionChanged(const std::string& caption) = 0;
     virtual void resultsCleared() = 0;
-    virtual void sendFieldsChanged(const std::string& address, const std::string& port,
-                                   const std::string& machine) = 0;
+    virtual void sendFieldsChanged(const std::string& address, const std::string& port, const std::string& machine) = 0;
 };
 
 } // namespace vorlanx::service

@@ -1,22 +1,15 @@
 #include "shell/AdminCommands.h"
 
-#include "service/VorlanxService.h"
-#include "shell/AppendBox.h"
+#include "present/Presenter.h"
 #include "shell/BasicPage.h"
-#include "shell/MessageBox.h"
 #include "shell/PeriodPage.h"
-#include "shell/ServiceBridge.h"
-#include "shell/StatusPanels.h"
 #include "shell/TimeField.h"
 #include "shell/WhitelistPage.h"
 #include "shell/Widgets.h"
 #include "ui/AdminCommand.h"
-#include "ui/Texts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -27,9 +20,8 @@ namespace vorlanx::shell {
 using admin::CommandKind;
 using admin::Shape;
 
-AdminCommands::AdminCommands(service::VorlanxService& service, ServiceBridge& bridge, Controls controls,
-                             QObject* parent)
-    : QObject(parent), m_service(service), m_bridge(bridge), m_controls(controls) {
+AdminCommands::AdminCommands(present::Presenter& presenter, bool parallelDownload, Controls controls, QObject* parent)
+    : QObject(parent), m_presenter(presenter), m_controls(controls) {
     WhitelistPage* whitelist = controls.whitelist;
     // Every button of the description that starts an administration command, found by its name
     // among the pages.
@@ -46,14 +38,15 @@ AdminCommands::AdminCommands(service::VorlanxService& service, ServiceBridge& br
         Q_ASSERT(button);
         wire(button, command->kind, command->shape);
     }
-    whitelist->parallelDownload->setChecked(m_service.parallelDownload());
+    whitelist->parallelDownload->setChecked(parallelDownload);
     connect(whitelist->parallelDownload, &QCheckBox::toggled, this,
-            [this](bool on) { m_service.setParallelDownload(on); });
+            [this](bool on) { m_presenter.setParallelDownload(on); });
 }
 
 void AdminCommands::wire(QPushButton* button, CommandKind kind, Shape shape) {
     m_buttons.push_back(button);
-    connect(button, &QPushButton::clicked, this, [this, kind, shape] { run(kind, shape); });
+    connect(button, &QPushButton::clicked, this,
+            [this, kind, shape] { m_presenter.runCommand(readControls(kind, shape)); });
 }
 
 admin::CommandRequest AdminCommands::readControls(CommandKind kind, Shape shape) const {
@@ -83,43 +76,6 @@ admin::CommandRequest AdminCommands::readControls(CommandKind kind, Shape shape)
     request.list =
         basic->blackList->isChecked() && !basic->whiteList->isChecked() ? link::CardList::Black : link::CardList::White;
     return request;
-}
-
-void AdminCommands::run(CommandKind kind, Shape shape) {
-    if (m_running)
-        return;
-    const admin::PreparedCommand prepared =
-        m_service.runCommand(readControls(kind, shape), [this](const admin::PreparedCommand& shown) {
-            if (shown.caption)
-                m_controls.resultGroup->setTitle(QString::fromStdString(*shown.caption));
-            if (shown.clearResults) {
-                // Answers still queued for the window belong to the box before it was cleared, so
-                // that no stale line or count shows after the "0".
-                m_bridge.drain();
-                m_controls.results->clearText();
-                m_controls.successCount->setText(QStringLiteral("0"));
-            }
-            // Set before the first frame leaves: the report of the command's end comes after this.
-            if (shown.runs()) {
-                m_running = true;
-                setButtonsEnabled(false);
-            }
-        });
-    if (m_running && !prepared.runs()) {
-        // The runner refused it after all.
-        m_running = false;
-        setButtonsEnabled(true);
-    }
-    if (prepared.message)
-        MessageBox::information(m_controls.resultGroup->window(), qText(ui::kMessageTitle),
-                                QString::fromStdString(*prepared.message));
-}
-
-void AdminCommands::commandFinished(bool, const std::optional<QString>& statusText) {
-    m_running = false;
-    setButtonsEnabled(true);
-    if (statusText)
-        m_controls.status->setPanel(StatusPanels::kStatus, *statusText);
 }
 
 void AdminCommands::setButtonsEnabled(bool enabled) {

@@ -8,11 +8,10 @@
 
 namespace vorlanx::shell {
 
-DataConfigPage::DataConfigPage(service::VorlanxService& service, StatusPanels& status, QWidget* parent)
-    : QWidget(parent) {
+DataConfigPage::DataConfigPage(QWidget* parent) : QWidget(parent) {
     setObjectName(qText(ui::pageEntry(ui::Page::DataConfig).name));
     terminals = makeList(ui::Id::TerminalList, this);
-    database = new DatabaseSettingsGroup(service, status, this);
+    database = new DatabaseSettingsGroup(this);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 4, 4, 4);

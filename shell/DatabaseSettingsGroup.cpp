@@ -1,12 +1,6 @@
 #include "shell/DatabaseSettingsGroup.h"
 
-#include "config/ConnectionSettingsLoad.h"
-#include "config/ConnectionSettingsSave.h"
-#include "service/VorlanxService.h"
-#include "shell/MessageBox.h"
-#include "shell/StatusPanels.h"
 #include "shell/Widgets.h"
-#include "ui/Texts.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -16,8 +10,7 @@
 
 namespace vorlanx::shell {
 
-DatabaseSettingsGroup::DatabaseSettingsGroup(service::VorlanxService& service, StatusPanels& status, QWidget* parent)
-    : QGroupBox(parent), m_service(service), m_status(status) {
+DatabaseSettingsGroup::DatabaseSettingsGroup(QWidget* parent) : QGroupBox(parent) {
     using ui::Id;
     tagControl(this, Id::DatabaseGroup);
     setTitle(captionOf(Id::DatabaseGroup));
@@ -54,55 +47,10 @@ DatabaseSettingsGroup::DatabaseSettingsGroup(service::VorlanxService& service, S
     }
     form->addRow(kinds);
     form->addRow(m_save);
-
-    connect(m_save, &QPushButton::clicked, this, &DatabaseSettingsGroup::saveSettings);
 }
 
-void DatabaseSettingsGroup::loadAtStartup() {
-    const auto load = m_service.startUp(m_hooks.machineText ? m_hooks.machineText() : std::string());
-    if (load.shown)
-        show(*load.shown);
-    if (load.statusText)
-        m_status.setPanel(StatusPanels::kStatus, QString::fromStdString(*load.statusText));
-    if (load.operationText)
-        m_status.setPanel(StatusPanels::kOperation, QString::fromStdString(*load.operationText));
-    if (load.connectNeeded && load.shown)
-        setConnecting(true);
-}
-
-void DatabaseSettingsGroup::startupConnectFinished(bool, const std::optional<QString>& statusText) {
-    setConnecting(false);
-    if (statusText)
-        m_status.setPanel(StatusPanels::kStatus, *statusText);
-}
-
-void DatabaseSettingsGroup::saveSettings() {
-    if (m_connecting)
-        return;
-    const config::ConnectionSettings s = settings();
-    if (const auto refused = m_service.saveDatabaseSettings(s)) {
-        showMessage(QString::fromStdString(*refused));
-        return;
-    }
-    if (s.kind != config::DatabaseKind::None)
-        setConnecting(true);
-}
-
-void DatabaseSettingsGroup::databaseSaveFinished(const std::optional<QString>& message, bool restart) {
-    setConnecting(false);
-    if (message)
-        showMessage(*message);
-    if (restart && m_hooks.restart)
-        m_hooks.restart();
-}
-
-void DatabaseSettingsGroup::setConnecting(bool connecting) {
-    m_connecting = connecting;
-    m_save->setEnabled(!connecting);
-}
-
-void DatabaseSettingsGroup::showMessage(const QString& text) {
-    MessageBox::information(nullptr, qText(ui::kMessageTitle), text);
+bool DatabaseSettingsGroup::connecting() const {
+    return !m_save->isEnabled();
 }
 
 void DatabaseSettingsGroup::show(const config::ConnectionSettings& s) {

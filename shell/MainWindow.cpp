@@ -2,6 +2,7 @@
 
 #include "config/PeriodSettings.h"
 #include "link/LogText.h"
+#include "present/Presenter.h"
 #include "service/VorlanxService.h"
 #include "shell/AdminCommands.h"
 #include "shell/AppendBox.h"
@@ -13,7 +14,6 @@
 #include "shell/MessageBox.h"
 #include "shell/OnlineRow.h"
 #include "shell/PeriodPage.h"
-#include "shell/ServiceBridge.h"
 #include "shell/StatusPanels.h"
 #include "shell/TerminalLists.h"
 #include "shell/TimeField.h"
@@ -30,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMetaObject>
 #include <QNetworkInterface>
 #include <QPushButton>
 #include <QRadioButton>
@@ -41,18 +42,17 @@
 namespace vorlanx::shell {
 
 MainWindow::MainWindow(service::VorlanxService& service, QWidget* parent)
-    : QMainWindow(parent), m_service(service), m_bridge(new ServiceBridge(this)), m_status(new StatusPanels(this)) {
+    : QMainWindow(parent), m_service(service), m_status(new StatusPanels(this)) {
     setWindowTitle(qText(ui::kWindowTitle));
     QFont small = font();
     small.setPointSize(ui::kFontPointSize);
     setFont(small);
     setGeometry(ui::kWindowX, ui::kWindowY, ui::kWindowWidth, ui::kWindowHeight);
     setStatusBar(m_status);
+    makePresenter();
     buildLayout();
     buildMenus();
-
-    connectBridge();
-    m_service.setListener(m_bridge);
+    connectInput();
 
     m_clockTimer = new QTimer(this);
     m_clockTimer->setObjectName(qText(ui::kClockTimer.name));
@@ -72,8 +72,7 @@ MainWindow::MainWindow(service::VorlanxService& service, QWidget* parent)
 MainWindow::~MainWindow() {
     // The service outlives the window: its port closes with the window, as the operator expects,
     // and nothing it reports afterwards reaches the widgets.
-    m_service.stopListening();
-    m_service.setListener(nullptr);
+    m_presenter.reset();
     // The rows leave the index as they go, so they go while it is still there.
     m_onlineList->clear();
 }
@@ -86,9 +85,7 @@ void MainWindow::buildLayout() {
     m_onlineList = makeList(Id::OnlineList, central);
     m_onlineList->setFixedWidth(226);
 
-    ListenerGroup::Hooks hooks;
-    hooks.clearOnlineList = [this] { clearOnlineList(); };
-    m_listenerGroup = new ListenerGroup(m_service, *m_status, std::move(hooks), central);
+    m_listenerGroup = new ListenerGroup(central);
 
     auto* sendGroup = makeGroup(Id::SendGroup, central);
     m_sendAddress = makeLineEdit(Id::SendAddress, sendGroup);
@@ -113,7 +110,7 @@ void MainWindow::buildLayout() {
     m_basicPage = new BasicPage(m_pages);
     m_periodPage = new PeriodPage(m_pages);
     m_whitelistPage = new WhitelistPage(m_pages);
-    m_dataPage = new DataConfigPage(m_service, *m_status, m_pages);
+    m_dataPage = new DataConfigPage(m_pages);
     QWidget* const pages[] = {m_basicPage, m_periodPage, m_whitelistPage, m_dataPage};
     for (const ui::PageEntry& page : ui::pages())
         m_pages->addTab(pages[static_cast<int>(page.page)], qText(page.name));
@@ -156,34 +153,25 @@ void MainWindow::buildLayout() {
     resultGroup->setFixedWidth(164);
     logGroup->setFixedWidth(164);
 
-    m_commands =
-        new AdminCommands(m_service, *m_bridge,
-                          {m_basicPage, m_periodPage, m_whitelistPage, m_sendAddress, m_sendPort, m_sendMachine,
-                           m_dataPage->terminals, resultGroup, m_results, m_listenerGroup->successCount(), m_status},
-                          this);
+    m_commands = new AdminCommands(
+        *m_presenter, m_presenter->parallelDownload(),
+        {m_basicPage, m_periodPage, m_whitelistPage, m_sendAddress, m_sendPort, m_sendMachine, m_dataPage->terminals},
+        this);
 }
 
 void MainWindow::buildMenus() {
     m_terminalLists = new TerminalLists(
         {m_onlineList, m_dataPage->terminals, m_sendAddress, m_sendPort, m_sendMachine, m_pages},
-        [this] { clearOnlineList(); }, this);
+        [this] { m_presenter->clearOnlineList(); }, this);
     m_listMenu = new ListMenu(ui::menu(ui::Id::PersonnelMenu), m_whitelistPage->personnel, this);
-    connect(m_listMenu->item(ui::Command::RefreshPersonnel), &QAction::triggered, this, &MainWindow::refreshPersonnel);
 }
 
 void MainWindow::windowCreated() {
-    m_status->setPanel(StatusPanels::kTotal, QStringLiteral("0"));
     m_status->setPanel(StatusPanels::kLocalIp, firstLocalAddress());
     m_basicPage->whiteList->setChecked(true);
     m_basicPage->setTime->setChecked(true);
     loadPeriods();
-    DatabaseSettingsGroup::Hooks hooks;
-    hooks.machineText = [this] { return m_sendMachine->text().toStdString(); };
-    hooks.restart = [this] { restartService(); };
-    m_dataPage->database->setHooks(std::move(hooks));
-    m_dataPage->database->loadAtStartup();
-    if (const auto bad = m_service.applyAllowList())
-        MessageBox::information(this, qText(ui::kMessageTitle), qText(ui::allowListRefusedText(*bad)));
+    m_presenter->windowCreated(m_sendMachine->text().toStdString());
 }
 
 void MainWindow::loadPeriods() {
@@ -212,97 +200,74 @@ void MainWindow::logTick() {
         m_log->clearText();
 }
 
-void MainWindow::connectBridge() {
-    ServiceBridge::Views views;
-    views.log = [this](const QString& text) { m_log->appendText(text); };
-    views.terminalAdded = [this](const QString& address, const QString& port, const QString& machine,
-                                 const QString& total) {
-        new OnlineRow(m_onlineList, {address, port, machine}, m_service, m_onlineRows);
-        m_status->setPanel(StatusPanels::kTotal, total);
+void MainWindow::makePresenter() {
+    present::WindowView view;
+    view.setPanel = [this](int panel, const std::string& text) {
+        m_status->setPanel(panel, QString::fromStdString(text));
     };
-    views.terminalRemoved = [this](const QString& address, const QString& statusText) {
-        delete m_onlineRows.value(address);
-        if (!statusText.isEmpty())
-            m_status->setPanel(StatusPanels::kStatus, statusText);
+    view.appendLog = [this](const std::string& text) { m_log->appendText(QString::fromStdString(text)); };
+    view.addOnlineRow = [this](const std::string& address, const std::string& port, const std::string& machine) {
+        new OnlineRow(m_onlineList,
+                      {QString::fromStdString(address), QString::fromStdString(port), QString::fromStdString(machine)},
+                      m_service, m_onlineRows);
     };
-    views.resultAppended = [this](const QString& text, std::optional<std::size_t> successCount) {
-        m_results->appendText(text);
-        if (successCount)
-            m_listenerGroup->successCount()->setText(QString::number(*successCount));
+    view.removeOnlineRow = [this](const std::string& address) {
+        delete m_onlineRows.value(QString::fromStdString(address));
     };
-    auto* personnel = m_whitelistPage->personnel;
-    QLabel* count = m_listenerGroup->whitelistCount();
-    views.personnelRefreshStarted = [this, personnel, count](const QString& operationText) {
-        count->setText(QStringLiteral("0"));
-        personnel->clear();
-        m_status->setPanel(StatusPanels::kOperation, operationText);
+    view.clearOnlineList = [this] { m_onlineList->clear(); };
+    view.enableListener = [this](bool port, bool start, bool stop) { m_listenerGroup->enableParts(port, start, stop); };
+    view.setSuccessCount = [this](const std::string& text) {
+        m_listenerGroup->successCount()->setText(QString::fromStdString(text));
     };
-    views.personnelListCleared = [personnel] { personnel->clear(); };
-    views.personnelRowAdded = [personnel, count](const QStringList& row, const QString& countText) {
-        new QTreeWidgetItem(personnel, row);
-        count->setText(countText);
+    view.setWhitelistCount = [this](const std::string& text) {
+        m_listenerGroup->whitelistCount()->setText(QString::fromStdString(text));
     };
-    views.personnelListLoaded = [this](const QString& operationText) {
-        m_status->setPanel(StatusPanels::kOperation, operationText);
+    view.setResultCaption = [this](const std::string& caption) {
+        findChild<QGroupBox*>(qText(ui::control(ui::Id::ResultGroup).name))->setTitle(QString::fromStdString(caption));
     };
-    views.statusChanged = [this](const QString& text) { m_status->setPanel(StatusPanels::kStatus, text); };
-    views.operationChanged = [this](const QString& text) { m_status->setPanel(StatusPanels::kOperation, text); };
-    views.startupConnectFinished = [this](bool connected, const std::optional<QString>& statusText) {
-        m_dataPage->database->startupConnectFinished(connected, statusText);
+    view.appendResult = [this](const std::string& text) { m_results->appendText(QString::fromStdString(text)); };
+    view.clearResults = [this] { m_results->clearText(); };
+    view.setSendFields = [this](const std::string& address, const std::string& port, const std::string& machine) {
+        m_sendAddress->setText(QString::fromStdString(address));
+        m_sendPort->setText(QString::fromStdString(port));
+        m_sendMachine->setText(QString::fromStdString(machine));
     };
-    views.databaseSaveFinished = [this](const std::optional<QString>& message, bool restart) {
-        m_dataPage->database->databaseSaveFinished(message, restart);
+    view.enableCommands = [this](bool enabled) { m_commands->setButtonsEnabled(enabled); };
+    view.clearPersonnel = [this] { m_whitelistPage->personnel->clear(); };
+    view.addPersonnelRow = [this](const std::vector<std::string>& cells) {
+        QStringList row;
+        for (const std::string& cell : cells)
+            row << QString::fromStdString(cell);
+        new QTreeWidgetItem(m_whitelistPage->personnel, row);
     };
-    views.commandFinished = [this](bool completed, const std::optional<QString>& statusText) {
-        m_commands->commandFinished(completed, statusText);
+    view.showDatabaseSettings = [this](const config::ConnectionSettings& s) { m_dataPage->database->show(s); };
+    view.enableDatabaseSave = [this](bool enabled) { m_dataPage->database->saveButton()->setEnabled(enabled); };
+    view.showMessage = [this](const std::string& text) {
+        MessageBox::information(this, qText(ui::kMessageTitle), QString::fromStdString(text));
     };
-    auto* resultGroup = findChild<QGroupBox*>(qText(ui::control(ui::Id::ResultGroup).name));
-    views.captionChanged = [resultGroup](const QString& caption) { resultGroup->setTitle(caption); };
-    views.resultsCleared = [this] {
-        m_results->clearText();
-        m_listenerGroup->successCount()->setText(QStringLiteral("0"));
-    };
-    views.sendFieldsChanged = [this](const QString& address, const QString& port, const QString& machine) {
-        m_sendAddress->setText(address);
-        m_sendPort->setText(port);
-        m_sendMachine->setText(machine);
-    };
-    m_bridge->setViews(std::move(views));
-}
-
-void MainWindow::refreshPersonnel() {
-    m_service.refreshPersonnelList(m_sendMachine->text().toStdString());
-}
-
-void MainWindow::closeEvent(QCloseEvent* event) {
-    if (!m_service.listening()) {
-        QMainWindow::closeEvent(event);
-        return;
-    }
-    event->ignore();
-    // Queued: a stop with nothing under way ends inside stopThen, and a close from within this
-    // handler would be ignored.
-    m_listenerGroup->stopThen([this] { QTimer::singleShot(0, this, &QWidget::close); });
-}
-
-void MainWindow::restartService() {
-    // The port drains first, as at 停止, with the window live; the restart script's delay starts
-    // only after. The window stays open until the hand-over has worked, so a failed one leaves the
-    // operator with a window that still works and says what to do.
-    m_listenerGroup->stopThen([this] {
-        if (!m_service.restart()) {
-            MessageBox::information(this, qText(ui::kMessageTitle), qText(ui::kRestartFailedText));
-            return;
-        }
-        close();
+    // Queued: a close from within the close handler would be ignored.
+    view.closeWindow = [this] { QTimer::singleShot(0, this, &QWidget::close); };
+    m_presenter = std::make_unique<present::Presenter>(m_service, std::move(view), [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { m_presenter->reports().drain(); }, Qt::QueuedConnection);
     });
 }
 
-void MainWindow::clearOnlineList() {
-    // Rows still on their way from an earlier listening run land first, then all go together.
-    m_bridge->drain();
-    m_service.clearOnlineTerminals();
-    m_onlineList->clear();
+void MainWindow::connectInput() {
+    connect(m_listenerGroup->startButton(), &QPushButton::clicked, this,
+            [this] { m_presenter->startListening(m_listenerGroup->port()->text().toStdString()); });
+    connect(m_listenerGroup->stopButton(), &QPushButton::clicked, this, [this] { m_presenter->stopListening(); });
+    connect(m_dataPage->database->saveButton(), &QPushButton::clicked, this,
+            [this] { m_presenter->saveDatabaseSettings(m_dataPage->database->settings()); });
+    connect(m_listMenu->item(ui::Command::RefreshPersonnel), &QAction::triggered, this,
+            [this] { m_presenter->refreshPersonnel(m_sendMachine->text().toStdString()); });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_presenter->closeRequested())
+        QMainWindow::closeEvent(event);
+    else
+        event->ignore();
 }
 
 } // namespace vorlanx::shell

@@ -4,10 +4,16 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QLineEdit;
 class QTabWidget;
 class QTimer;
 class QTreeWidget;
+
+namespace vorlanx::present {
+class Presenter;
+}
 
 namespace vorlanx::service {
 class VorlanxService;
@@ -22,14 +28,13 @@ class DataConfigPage;
 class ListMenu;
 class ListenerGroup;
 class PeriodPage;
-class ServiceBridge;
 class StatusPanels;
 class TerminalLists;
 class WhitelistPage;
 
 // The service's one window: the online terminal list, the listener and send-target groups,
-// the command pages, the result box, the activity log and the status bar. It shows what the
-// service reports and hands it what the operator asks for; the service outlives it.
+// the command pages, the result box, the activity log and the status bar. It forwards what the
+// operator asks for to the presenter and shows what the presenter reports; the service outlives it.
 class MainWindow : public QMainWindow {
 public:
     explicit MainWindow(service::VorlanxService& service, QWidget* parent = nullptr);
@@ -42,7 +47,7 @@ public:
     // First local IPv4 address other than loopback, or 127.0.0.1 when there is none.
     static QString firstLocalAddress();
 
-    ServiceBridge& bridge() { return *m_bridge; }
+    present::Presenter& presenter() { return *m_presenter; }
     service::VorlanxService& service() { return m_service; }
     ListenerGroup& listenerGroup() { return *m_listenerGroup; }
     StatusPanels& status() { return *m_status; }
@@ -50,8 +55,7 @@ public:
     AppendBox& results() { return *m_results; }
 
 protected:
-    // A close while listening drains first, as 停止 does, with the window live; the window closes
-    // once the port has.
+    // A close while listening drains first, as 停止 does, with the window live.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -59,13 +63,11 @@ private:
     void buildMenus();
     void windowCreated();
     void loadPeriods();
-    void connectBridge();
-    void clearOnlineList();
-    void refreshPersonnel();
-    void restartService();
+    void connectInput();
+    void makePresenter();
 
     service::VorlanxService& m_service;
-    ServiceBridge* m_bridge;
+    std::unique_ptr<present::Presenter> m_presenter;
     StatusPanels* m_status;
     QTreeWidget* m_onlineList = nullptr;
     OnlineRow::Index m_onlineRows; // the online list's rows by address

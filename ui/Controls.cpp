@@ -682,7 +682,7 @@ constexpr MenuItem kDeviceItems[] = {
     {Id::ClearOnlineItem, "清空列表", C::ClearOnlineList, false},
 };
 constexpr MenuItem kPersonnelItems[] = {
-    {Id::RefreshPersonnelItem, "刷新名单", C::RefreshPersonnel, true},
+    {Id::RefreshPersonnelItem, "刷新名单", C::RefreshPersonnel, false},
 };
 constexpr MenuItem kParamItems[] = {
     {Id::RemoveSelectedItem, "删除选中", C::RemoveSelected, true},

@@ -1,22 +1,15 @@
 #include "winshell/AdminCommands.h"
 
-#include "service/VorlanxService.h"
-#include "ui/Texts.h"
-#include "winshell/MessageBox.h"
-#include "winshell/ServiceBridge.h"
-
 namespace vorlanx::winshell {
 
 using ui::Id;
 
-AdminCommands::AdminCommands(service::VorlanxService& service, ServiceBridge& bridge, const WindowControls& controls,
-                             HWND window)
-    : m_service(service), m_bridge(bridge), m_controls(controls), m_window(window) {
-    m_controls.button(Id::ParallelDownloadCheck).setChecked(m_service.parallelDownload());
+bool AdminCommands::parallelChecked() const {
+    return m_controls.button(Id::ParallelDownloadCheck).checked();
 }
 
-void AdminCommands::parallelToggled() {
-    m_service.setParallelDownload(m_controls.button(Id::ParallelDownloadCheck).checked());
+void AdminCommands::setParallelChecked(bool parallel) {
+    m_controls.button(Id::ParallelDownloadCheck).setChecked(parallel);
 }
 
 admin::CommandRequest AdminCommands::readControls(const ui::AdminCommand& command) const {
@@ -43,40 +36,6 @@ admin::CommandRequest AdminCommands::readControls(const ui::AdminCommand& comman
                        ? link::CardList::Black
                        : link::CardList::White;
     return request;
-}
-
-void AdminCommands::run(const ui::AdminCommand& command) {
-    if (m_running)
-        return;
-    const admin::PreparedCommand prepared =
-        m_service.runCommand(readControls(command), [this](const admin::PreparedCommand& shown) {
-            if (shown.caption)
-                m_controls[Id::ResultGroup].setText(*shown.caption);
-            if (shown.clearResults) {
-                // Answers still queued for the window belong to the box before it was cleared.
-                m_bridge.drain();
-                m_controls.box(Id::Results).clearText();
-                m_controls[Id::SuccessCount].setText("0");
-            }
-            // Set before the first frame leaves: the report of the command's end comes after this.
-            if (shown.runs()) {
-                m_running = true;
-                setButtonsEnabled(false);
-            }
-        });
-    if (m_running && !prepared.runs()) {
-        m_running = false;
-        setButtonsEnabled(true);
-    }
-    if (prepared.message)
-        showMessage(m_window, ui::kMessageTitle, *prepared.message);
-}
-
-void AdminCommands::commandFinished(const std::optional<std::string>& statusText) {
-    m_running = false;
-    setButtonsEnabled(true);
-    if (statusText)
-        m_controls.statusBar().setPanel(ui::kStatusPanel, *statusText);
 }
 
 void AdminCommands::setButtonsEnabled(bool enabled) {

@@ -1,16 +1,14 @@
 #include "winshell/DatabaseSettings.h"
 
-#include "service/VorlanxService.h"
 #include "ui/Texts.h"
-#include "winshell/MessageBox.h"
 
 namespace vorlanx::winshell {
 
 using ui::Id;
 
-DatabaseSettings::DatabaseSettings(service::VorlanxService& service, WindowControls& controls, HWND window, Hooks hooks,
+DatabaseSettings::DatabaseSettings(WindowControls& controls, [[maybe_unused]] HWND window,
                                    [[maybe_unused]] const Dpi& dpi)
-    : m_service(service), m_controls(controls), m_window(window), m_hooks(std::move(hooks)) {
+    : m_controls(controls) {
 #if !VORLANX_BUILTIN_DATABASE
     m_controls[Id::BuiltinCheck].setEnabled(false);
     // Under the group, across the page's width.
@@ -26,53 +24,10 @@ DatabaseSettings::DatabaseSettings(service::VorlanxService& service, WindowContr
 #endif
 }
 
-void DatabaseSettings::loadAtStartup() {
-    const auto load = m_service.startUp(m_hooks.machineText ? m_hooks.machineText() : std::string());
-    if (load.shown)
-        show(*load.shown);
-    if (load.statusText)
-        m_controls.statusBar().setPanel(ui::kStatusPanel, *load.statusText);
-    if (load.operationText)
-        m_controls.statusBar().setPanel(ui::kOperationPanel, *load.operationText);
-    if (load.connectNeeded && load.shown)
-        setConnecting(true);
-}
-
-void DatabaseSettings::startupConnectFinished(const std::optional<std::string>& statusText) {
-    setConnecting(false);
-    if (statusText)
-        m_controls.statusBar().setPanel(ui::kStatusPanel, *statusText);
-}
-
-void DatabaseSettings::saveSettings() {
-    if (m_connecting)
-        return;
-    const config::ConnectionSettings s = settings();
-    if (const auto refused = m_service.saveDatabaseSettings(s)) {
-        showMessage(m_window, ui::kMessageTitle, *refused);
-        return;
-    }
-    if (s.kind != config::DatabaseKind::None)
-        setConnecting(true);
-}
-
-void DatabaseSettings::databaseSaveFinished(const std::optional<std::string>& message, bool restart) {
-    setConnecting(false);
-    if (message)
-        showMessage(m_window, ui::kMessageTitle, *message);
-    if (restart && m_hooks.restart)
-        m_hooks.restart();
-}
-
 void DatabaseSettings::kindClicked(Id clicked) {
     const Id other = clicked == Id::SqlServerCheck ? Id::BuiltinCheck : Id::SqlServerCheck;
     if (m_controls.button(clicked).checked())
         m_controls.button(other).setChecked(false);
-}
-
-void DatabaseSettings::setConnecting(bool connecting) {
-    m_connecting = connecting;
-    m_controls[Id::SaveDatabaseButton].setEnabled(!connecting);
 }
 
 void DatabaseSettings::show(const config::ConnectionSettings& s) {

@@ -3,16 +3,15 @@
 #include "config/PeriodSettings.h"
 #include "link/LogText.h"
 #include "link/ResultBox.h"
+#include "present/Presenter.h"
 #include "service/VorlanxService.h"
 #include "ui/AdminCommand.h"
 #include "ui/Texts.h"
 #include "winshell/AdminCommands.h"
 #include "winshell/DatabaseSettings.h"
 #include "winshell/ListMenus.h"
-#include "winshell/ListenerGroup.h"
 #include "winshell/LocalAddress.h"
 #include "winshell/MessageBox.h"
-#include "winshell/ServiceBridge.h"
 #include "winshell/Text.h"
 #include "winshell/TimeFields.h"
 #include "winshell/UiFont.h"
@@ -88,19 +87,14 @@ bool MainWindow::create() {
     }
     SendMessageW(m_controls[Id::OnlineList].hwnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
 
-    m_bridge = std::make_unique<ServiceBridge>(m_window);
-    m_listener = std::make_unique<ListenerGroup>(m_service, m_controls, m_window, [this] { clearOnlineList(); });
-    m_commands = std::make_unique<AdminCommands>(m_service, *m_bridge, m_controls, m_window);
+    m_commands = std::make_unique<AdminCommands>(m_controls);
     m_menus = std::make_unique<ListMenus>(m_controls, m_window);
     m_menus->pageShown = [this](int page) { m_controls.showPage(page); };
-    DatabaseSettings::Hooks hooks;
-    hooks.machineText = [this] { return m_controls[Id::SendMachine].text(); };
-    hooks.restart = [this] { restartService(); };
-    m_database = std::make_unique<DatabaseSettings>(m_service, m_controls, m_window, std::move(hooks), m_dpi);
+    m_database = std::make_unique<DatabaseSettings>(m_controls, m_window, m_dpi);
     m_controls.relayout(m_dpi, m_font.get());
     m_controls.showPage(m_controls.tabs().current());
-    connectBridge();
-    m_service.setListener(m_bridge.get());
+    makePresenter();
+    m_commands->setParallelChecked(m_presenter->parallelDownload());
 
     windowCreated();
     clockTick();
@@ -115,9 +109,7 @@ void MainWindow::show(int showCommand) {
 }
 
 void MainWindow::windowCreated() {
-    StatusBar& status = m_controls.statusBar();
-    status.setPanel(ui::kTotalPanel, "0");
-    status.setPanel(ui::kLocalIpPanel, firstLocalAddress());
+    m_controls.statusBar().setPanel(ui::kLocalIpPanel, firstLocalAddress());
     m_controls.button(Id::WhiteListRadio).setChecked(true);
     m_controls.button(Id::SetTimeRadio).setChecked(true);
     const auto periods = config::loadPeriodSettings(m_service.dir());
@@ -127,9 +119,7 @@ void MainWindow::windowCreated() {
         m_controls[p.end].setText(periods.times[i].end);
         m_controls[p.amount].setText(periods.amounts[i]);
     }
-    m_database->loadAtStartup();
-    if (const auto bad = m_service.applyAllowList())
-        showMessage(m_window, ui::kMessageTitle, ui::allowListRefusedText(*bad));
+    m_presenter->windowCreated(m_controls[Id::SendMachine].text());
 }
 
 void MainWindow::clockTick() {
@@ -151,67 +141,58 @@ int MainWindow::findOnlineRow(const std::string& address) const {
                                          reinterpret_cast<LPARAM>(&find)));
 }
 
-void MainWindow::connectBridge() {
-    ServiceBridge::Views views;
-    StatusBar& status = m_controls.statusBar();
-    views.log = [this](const std::string& text) { m_controls.box(Id::Log).appendText(text); };
-    views.batch = [this](bool begins) {
-        for (const Id id : {Id::OnlineList, Id::Log, Id::Results, Id::PersonnelList}) {
-            HWND control = m_controls[id].hwnd();
-            SendMessageW(control, WM_SETREDRAW, begins ? FALSE : TRUE, 0);
-            if (!begins)
-                RedrawWindow(control, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
-        }
-    };
-    views.terminalAdded = [this, &status](const std::string& address, const std::string& port,
-                                          const std::string& machine, const std::string& total) {
+void MainWindow::holdPainting(bool hold) {
+    // The lists and boxes of a batch paint once, when the whole batch is in.
+    for (const Id id : {Id::OnlineList, Id::Log, Id::Results, Id::PersonnelList}) {
+        HWND control = m_controls[id].hwnd();
+        SendMessageW(control, WM_SETREDRAW, hold ? FALSE : TRUE, 0);
+        if (!hold)
+            RedrawWindow(control, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    }
+}
+
+void MainWindow::makePresenter() {
+    present::WindowView view;
+    view.setPanel = [this](int panel, const std::string& text) { m_controls.statusBar().setPanel(panel, text); };
+    view.appendLog = [this](const std::string& text) { m_controls.box(Id::Log).appendText(text); };
+    view.addOnlineRow = [this](const std::string& address, const std::string& port, const std::string& machine) {
         m_controls.list(Id::OnlineList).addRow({address, port, machine});
-        status.setPanel(ui::kTotalPanel, total);
     };
-    views.terminalRemoved = [this, &status](const std::string& address, const std::string& statusText) {
+    view.removeOnlineRow = [this](const std::string& address) {
         if (const int row = findOnlineRow(address); row >= 0)
             m_controls.list(Id::OnlineList).deleteRow(row);
-        if (!statusText.empty())
-            status.setPanel(ui::kStatusPanel, statusText);
     };
-    views.resultAppended = [this](const std::string& text, std::optional<std::size_t> successCount) {
-        m_controls.box(Id::Results).appendText(text);
-        if (successCount)
-            m_controls[Id::SuccessCount].setText(std::to_string(*successCount));
+    view.clearOnlineList = [this] { m_controls.list(Id::OnlineList).clear(); };
+    view.enableListener = [this](bool port, bool start, bool stop) {
+        m_controls[Id::ListenPort].setEnabled(port);
+        m_controls[Id::ListenButton].setEnabled(start);
+        m_controls[Id::StopButton].setEnabled(stop);
     };
-    views.personnelRefreshStarted = [this, &status](const std::string& operationText) {
-        m_controls[Id::WhitelistCount].setText("0");
-        m_controls.list(Id::PersonnelList).clear();
-        status.setPanel(ui::kOperationPanel, operationText);
-    };
-    views.personnelListCleared = [this] { m_controls.list(Id::PersonnelList).clear(); };
-    views.personnelRowAdded = [this](const std::vector<std::string>& row, const std::string& countText) {
-        m_controls.list(Id::PersonnelList).addRow(row);
-        m_controls[Id::WhitelistCount].setText(countText);
-    };
-    views.personnelListLoaded = [&status](const std::string& text) { status.setPanel(ui::kOperationPanel, text); };
-    views.statusChanged = [&status](const std::string& text) { status.setPanel(ui::kStatusPanel, text); };
-    views.operationChanged = [&status](const std::string& text) { status.setPanel(ui::kOperationPanel, text); };
-    views.startupConnectFinished = [this](bool, const std::optional<std::string>& statusText) {
-        m_database->startupConnectFinished(statusText);
-    };
-    views.databaseSaveFinished = [this](const std::optional<std::string>& message, bool restart) {
-        m_database->databaseSaveFinished(message, restart);
-    };
-    views.commandFinished = [this](bool, const std::optional<std::string>& statusText) {
-        m_commands->commandFinished(statusText);
-    };
-    views.captionChanged = [this](const std::string& caption) { m_controls[Id::ResultGroup].setText(caption); };
-    views.resultsCleared = [this] {
-        m_controls.box(Id::Results).clearText();
-        m_controls[Id::SuccessCount].setText("0");
-    };
-    views.sendFieldsChanged = [this](const std::string& address, const std::string& port, const std::string& machine) {
+    view.setSuccessCount = [this](const std::string& text) { m_controls[Id::SuccessCount].setText(text); };
+    view.setWhitelistCount = [this](const std::string& text) { m_controls[Id::WhitelistCount].setText(text); };
+    view.setResultCaption = [this](const std::string& caption) { m_controls[Id::ResultGroup].setText(caption); };
+    view.appendResult = [this](const std::string& text) { m_controls.box(Id::Results).appendText(text); };
+    view.clearResults = [this] { m_controls.box(Id::Results).clearText(); };
+    view.setSendFields = [this](const std::string& address, const std::string& port, const std::string& machine) {
         m_controls.address(Id::SendAddress).setAddress(address);
         m_controls[Id::SendPort].setText(port);
         m_controls[Id::SendMachine].setText(machine);
     };
-    m_bridge->setViews(std::move(views));
+    view.enableCommands = [this](bool enabled) { m_commands->setButtonsEnabled(enabled); };
+    view.clearPersonnel = [this] { m_controls.list(Id::PersonnelList).clear(); };
+    view.addPersonnelRow = [this](const std::vector<std::string>& cells) {
+        m_controls.list(Id::PersonnelList).addRow(cells);
+    };
+    view.showDatabaseSettings = [this](const config::ConnectionSettings& s) { m_database->show(s); };
+    view.enableDatabaseSave = [this](bool enabled) { m_controls[Id::SaveDatabaseButton].setEnabled(enabled); };
+    view.showMessage = [this](const std::string& text) { showMessage(m_window, ui::kMessageTitle, text); };
+    view.closeWindow = [this] { PostMessageW(m_window, WM_CLOSE, 0, 0); };
+    m_presenter = std::make_unique<present::Presenter>(
+        m_service, std::move(view), [window = m_window] { PostMessageW(window, kDrainMessage, 0, 0); });
+    present::ReportQueue& reports = m_presenter->reports();
+    reports.setBatchHook([this](bool begins) { holdPainting(begins); });
+    reports.setPacing([this] { SetTimer(m_window, kDrainTimer, kDrainPeriodMs, nullptr); },
+                      [this] { KillTimer(m_window, kDrainTimer); });
 }
 
 void MainWindow::startAction(ui::Command command) {
@@ -220,25 +201,25 @@ void MainWindow::startAction(ui::Command command) {
     case Command::None:
         return;
     case Command::StartListening:
-        m_listener->startListening();
+        m_presenter->startListening(m_controls[Id::ListenPort].text());
         return;
     case Command::StopListening:
-        m_listener->stopListening();
+        m_presenter->stopListening();
         return;
     case Command::ClearLog:
         m_controls.box(Id::Log).clearText();
         return;
     case Command::SaveDatabaseSettings:
-        m_database->saveSettings();
+        m_presenter->saveDatabaseSettings(m_database->settings());
         return;
     case Command::AddDevices:
         m_menus->addDevices();
         return;
     case Command::ClearOnlineList:
-        clearOnlineList();
+        m_presenter->clearOnlineList();
         return;
     case Command::RefreshPersonnel:
-        refreshPersonnel();
+        m_presenter->refreshPersonnel(m_controls[Id::SendMachine].text());
         return;
     case Command::RemoveSelected:
         m_menus->removeSelected();
@@ -250,7 +231,7 @@ void MainWindow::startAction(ui::Command command) {
         break;
     }
     if (const auto admin = ui::adminCommand(command))
-        m_commands->run(*admin);
+        m_presenter->runCommand(m_commands->readControls(*admin));
 }
 
 void MainWindow::command(int id, int code) {
@@ -284,7 +265,7 @@ void MainWindow::command(int id, int code) {
         return;
     }
     if (control == Id::ParallelDownloadCheck) {
-        m_commands->parallelToggled();
+        m_presenter->setParallelDownload(m_commands->parallelChecked());
         return;
     }
     startAction(ui::control(control).command);
@@ -333,38 +314,6 @@ LRESULT MainWindow::notify(const NMHDR& header) {
     }
 }
 
-void MainWindow::clearOnlineList() {
-    // Rows still on their way from an earlier listening run land first, then all go together.
-    m_bridge->drain();
-    m_service.clearOnlineTerminals();
-    m_controls.list(Id::OnlineList).clear();
-}
-
-void MainWindow::refreshPersonnel() {
-    m_service.refreshPersonnelList(m_controls[Id::SendMachine].text());
-}
-
-void MainWindow::restartService() {
-    // The port drains first, as at 停止, with the window live; the window stays until the
-    // hand-over has worked, so a failed one leaves a window that still works.
-    m_listener->stopThen([this] {
-        if (!m_service.restart()) {
-            showMessage(m_window, ui::kMessageTitle, ui::kRestartFailedText);
-            return;
-        }
-        DestroyWindow(m_window);
-    });
-}
-
-void MainWindow::closeRequested() {
-    if (!m_service.listening()) {
-        DestroyWindow(m_window);
-        return;
-    }
-    // A close while listening drains first, as 停止 does, with the window live.
-    m_listener->stopThen([this] { PostMessageW(m_window, WM_CLOSE, 0, 0); });
-}
-
 void MainWindow::useDpi(const Dpi& dpi) {
     m_dpi = dpi;
     m_font = makeUiFont(m_dpi);
@@ -384,15 +333,15 @@ LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM wParam,
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
     }
     auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self || !self->m_bridge)
+    if (!self || !self->m_presenter)
         return DefWindowProcW(window, message, wParam, lParam);
     return self->handle(message, wParam, lParam);
 }
 
 LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case ServiceBridge::kDrainMessage:
-        m_bridge->scheduledDrain();
+    case kDrainMessage:
+        m_presenter->reports().drain();
         return 0;
     case WM_COMMAND:
         command(LOWORD(wParam), HIWORD(wParam));
@@ -404,10 +353,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             clockTick();
         else if (wParam == static_cast<WPARAM>(ui::kLogTimer.id))
             logTick();
-        else if (wParam == ServiceBridge::kDrainTimer)
-            m_bridge->scheduledDrain();
-        else if (wParam == ListenerGroup::kStopPollTimer)
-            m_listener->pollStop();
+        else if (wParam == kDrainTimer)
+            m_presenter->reports().drain();
         return 0;
     case WM_SIZE:
         if (m_controls.find(ui::controlId(Id::StatusBar)))
@@ -435,15 +382,15 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return DefWindowProcW(m_window, message, wParam, lParam);
     }
     case WM_CLOSE:
-        closeRequested();
+        if (m_presenter->closeRequested())
+            DestroyWindow(m_window);
         return 0;
     case WM_DESTROY:
         KillTimer(m_window, static_cast<UINT_PTR>(ui::kClockTimer.id));
         KillTimer(m_window, static_cast<UINT_PTR>(ui::kLogTimer.id));
         // The service outlives the window: its port closes with the window, and nothing it
         // reports afterwards reaches the controls.
-        m_service.stopListening();
-        m_service.setListener(nullptr);
+        m_presenter->windowClosing();
         SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
         m_window = nullptr;
         PostQuitMessage(0);

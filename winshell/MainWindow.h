@@ -10,6 +10,10 @@
 #include <memory>
 #include <string>
 
+namespace vorlanx::present {
+class Presenter;
+}
+
 namespace vorlanx::service {
 class VorlanxService;
 }
@@ -19,14 +23,21 @@ namespace vorlanx::winshell {
 class AdminCommands;
 class DatabaseSettings;
 class ListMenus;
-class ListenerGroup;
-class ServiceBridge;
 
 // The service's one window on Windows: the controls of the shared table, the two timers, the
 // status bar and the pop-up menus, on the same service object as vorlanxd. One window procedure
-// forwards to this object, kept with the window (GWLP_USERDATA); the service outlives it.
+// forwards to this object, kept with the window (GWLP_USERDATA); input goes on to the presenter,
+// whose reports the window applies to its controls. The service outlives it.
 class MainWindow {
 public:
+    // The private message that asks the window to drain the presenter's reports.
+    static constexpr UINT kDrainMessage = WM_APP + 1;
+    // Windows hands a thread its posted messages before input, painting and timers, so a drain
+    // posted anew after every batch would starve the clock under a flood: during one the next
+    // drain waits on this timer of the window.
+    static constexpr UINT_PTR kDrainTimer = 4;
+    static constexpr UINT kDrainPeriodMs = 50;
+
     explicit MainWindow(service::VorlanxService& service);
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
@@ -52,14 +63,11 @@ private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     void windowCreated();
-    void connectBridge();
+    void makePresenter();
+    void holdPainting(bool hold);
     void command(int id, int code);
     LRESULT notify(const NMHDR& header);
     void startAction(ui::Command command);
-    void clearOnlineList();
-    void refreshPersonnel();
-    void restartService();
-    void closeRequested();
     void useDpi(const Dpi& dpi);
     int findOnlineRow(const std::string& address) const;
 
@@ -68,8 +76,7 @@ private:
     Dpi m_dpi;
     FontHandle m_font;
     WindowControls m_controls;
-    std::unique_ptr<ServiceBridge> m_bridge;
-    std::unique_ptr<ListenerGroup> m_listener;
+    std::unique_ptr<present::Presenter> m_presenter;
     std::unique_ptr<AdminCommands> m_commands;
     std::unique_ptr<DatabaseSettings> m_database;
     std::unique_ptr<ListMenus> m_menus;

@@ -1,8 +1,8 @@
 #include "TestService.h"
 #include "link/LogText.h"
+#include "present/Presenter.h"
 #include "shell/AppendBox.h"
 #include "shell/MainWindow.h"
-#include "shell/ServiceBridge.h"
 #include "tests/support/SampleTime.h"
 
 #include <QPushButton>
@@ -85,15 +85,15 @@ private slots:
     }
 
     void workerEntriesArriveWholeAndInOrder() {
-        auto& bridge = m_window->bridge();
+        auto& presenter = m_window->presenter();
         constexpr int kEntries = 3000;
         std::thread worker([&] {
             for (int i = 0; i < kEntries; ++i)
-                bridge.postLog("#" + std::to_string(i) + "\r\n");
+                presenter.clientEntry("#" + std::to_string(i) + "\r\n");
         });
         worker.join();
         QString collected;
-        bridge.setLogSink([&](const QString& text) { collected += text; });
+        presenter.reports().setLogSink([&](const std::string& text) { collected += QString::fromStdString(text); });
         QTRY_COMPARE_WITH_TIMEOUT(collected.count(u'#'), kEntries, 5000);
         const auto lines = collected.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         for (int i = 0; i < kEntries; ++i)
@@ -101,14 +101,14 @@ private slots:
     }
 
     void actionsKeepTheirPlaceBetweenLogTexts() {
-        auto& bridge = m_window->bridge();
+        auto& reports = m_window->presenter().reports();
         QStringList order;
-        bridge.setLogSink([&](const QString& text) { order << text; });
-        bridge.postLog("a");
-        bridge.postLog("b");
-        bridge.postAction([&] { order << QStringLiteral("action"); });
-        bridge.postLog("c");
-        bridge.drain();
+        reports.setLogSink([&](const std::string& text) { order << QString::fromStdString(text); });
+        reports.postLog("a");
+        reports.postLog("b");
+        reports.post([&] { order << QStringLiteral("action"); });
+        reports.postLog("c");
+        reports.drain();
         QCOMPARE(order, (QStringList{QStringLiteral("ab"), QStringLiteral("action"), QStringLiteral("c")}));
     }
 };

@@ -1,8 +1,8 @@
 #include "TestService.h"
 #include "link/UdpEndpoint.h"
+#include "present/Presenter.h"
 #include "shell/AppendBox.h"
 #include "shell/MainWindow.h"
-#include "shell/ServiceBridge.h"
 #include "shell/StatusPanels.h"
 #include "tests/support/FakeTerminal.h"
 
@@ -98,11 +98,11 @@ private slots:
     // Between two commands the box may hear from every terminal of a large canteen many times: it
     // keeps the last 10,000 lines while the success count goes on counting.
     void resultBoxKeepsItsLastLinesAndTheCountGoesOn() {
-        auto& bridge = m_window->bridge();
+        auto& presenter = m_window->presenter();
         for (int i = 0; i < 10050; ++i)
-            bridge.resultAppended(QStringLiteral("127.0.0.1:%1|设置成功\r\n").arg(i).toStdString(),
-                                  static_cast<std::size_t>(i + 1));
-        bridge.drain();
+            presenter.resultAppended(QStringLiteral("127.0.0.1:%1|设置成功\r\n").arg(i).toStdString(),
+                                     static_cast<std::size_t>(i + 1));
+        presenter.reports().drain();
         auto& results = m_window->results();
         QCOMPARE(results.pieceCount(), std::size_t{10050});
         QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("标签_成功数"))->text(), QStringLiteral("10050"));
@@ -116,15 +116,15 @@ private slots:
 
     // A row that made room for a new terminal leaves the list without a word in the status panel.
     void rowLetGoLeavesTheStatusPanelAlone() {
-        auto& bridge = m_window->bridge();
+        auto& presenter = m_window->presenter();
         for (const char* address : {"127.0.1.1", "127.0.1.2", "127.0.1.3"})
-            bridge.terminalAdded(address, "3000", "1", "3");
-        bridge.statusChanged("127.0.1.9的机号已变更");
-        bridge.drain();
+            presenter.terminalAdded(address, "3000", "1", "3");
+        presenter.statusChanged("127.0.1.9的机号已变更");
+        presenter.reports().drain();
         const QString status = m_window->status().panel(StatusPanels::kStatus);
         QCOMPARE(status, QStringLiteral("127.0.1.9的机号已变更"));
-        bridge.terminalRemoved("127.0.1.2", {});
-        bridge.drain();
+        presenter.terminalRemoved("127.0.1.2", {});
+        presenter.reports().drain();
         QCOMPARE(m_online->topLevelItemCount(), 2);
         QCOMPARE(row(1).first(), QStringLiteral("127.0.1.3"));
         QCOMPARE(m_window->status().panel(StatusPanels::kStatus), status);

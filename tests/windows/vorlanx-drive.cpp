@@ -19,11 +19,15 @@
 //   menu MS                  "ok 1" when a pop-up menu of the window shows within MS ms, else
 //                            "ok 0"; "menu close" closes it
 //   box MS                   the message box shown within MS ms: "ok TITLE<TAB>TEXT", answered OK;
-//                            "ok none" when none came
+//                            "ok none" when none came; "box MS open" reads it and leaves it open
+//   panel INDEX              the text of a panel of the window's status bar
+//   rows ID                  every row of a list view, cells joined by |, rows ended by \n
 //   close                    close the window and wait for its process to end
 //   kill                     end the window's process (after a failed check)
 //
-// Every cross-process call carries values only (no pointers), which Windows and Wine marshal.
+// Every cross-process call carries values only (no pointers), which Windows and Wine marshal;
+// what a control writes through a pointer (a status bar panel, a list cell) it writes into memory
+// of the window's process, read back from there.
 
 #include <windows.h>
 
@@ -32,6 +36,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -131,9 +136,44 @@ private:
     HWND shownWindow(const char* cls) const;
     std::string addressOf(HWND box) const;
 
+    std::string remoteText(HWND w, UINT message, WPARAM wParam, bool listItem) const;
+
     HWND m_window = nullptr;
     DWORD m_process = 0;
 };
+
+// The control writes its text into a buffer in its own process: wParam as given, lParam the buffer
+// (a status bar) or an LVITEMW pointing into it (a list view's cell, wParam its row).
+std::string Driver::remoteText(HWND w, UINT message, WPARAM wParam, bool listItem) const {
+    constexpr std::size_t kChars = 1024;
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, m_process);
+    if (!process)
+        return {};
+    auto* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + kChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+    std::wstring text(kChars, L'\0');
+    if (remote) {
+        auto* remoteChars = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+        LPARAM lParam = reinterpret_cast<LPARAM>(remoteChars);
+        if (listItem) {
+            LVITEMW item{};
+            item.iSubItem = static_cast<int>(wParam >> 16);
+            item.pszText = remoteChars;
+            item.cchTextMax = static_cast<int>(kChars);
+            WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+            wParam &= 0xFFFF;
+            lParam = reinterpret_cast<LPARAM>(remote);
+        }
+        WriteProcessMemory(process, remoteChars, text.data(), kChars * sizeof(wchar_t), nullptr);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(w, message, wParam, lParam, SMTO_NORMAL, 5000, &ignored);
+        ReadProcessMemory(process, remoteChars, text.data(), kChars * sizeof(wchar_t), nullptr);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    text.resize(std::wcslen(text.c_str()));
+    return narrow(text);
+}
 
 HWND Driver::shownWindow(const char* cls) const {
     struct Search {
@@ -210,6 +250,10 @@ std::string Driver::run(const std::string& line) {
             }
         }
         const std::string title = textOf(box);
+        std::string keep;
+        in >> keep;
+        if (keep == "open")
+            return "ok " + title + "\t" + text;
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         for (int i = 0; i < 100 && IsWindow(box); ++i)
             Sleep(20);
@@ -258,6 +302,8 @@ std::string Driver::run(const std::string& line) {
     }
     int id = 0;
     in >> id;
+    if (verb == "panel")
+        return "ok " + remoteText(control(1060), SB_GETTEXTW, static_cast<WPARAM>(id), false);
     HWND w = verb == "tab" ? control(1031) : control(id);
     if (!w)
         return "error no control " + std::to_string(id);
@@ -295,6 +341,20 @@ std::string Driver::run(const std::string& line) {
         PostMessageW(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
         PostMessageW(w, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
         return "ok";
+    }
+    if (verb == "rows") {
+        std::string rows;
+        const int count = static_cast<int>(SendMessageW(w, LVM_GETITEMCOUNT, 0, 0));
+        const int columns = static_cast<int>(
+            SendMessageW(reinterpret_cast<HWND>(SendMessageW(w, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
+        for (int row = 0; row < count; ++row) {
+            for (int column = 0; column < columns; ++column)
+                rows += (column > 0 ? "|" : "") +
+                        remoteText(w, LVM_GETITEMTEXTW, static_cast<WPARAM>(row) | (static_cast<WPARAM>(column) << 16),
+                                   true);
+            rows += "\n";
+        }
+        return "ok " + rows;
     }
     if (verb == "count")
         return "ok " + std::to_string(SendMessageW(w, LVM_GETITEMCOUNT, 0, 0));

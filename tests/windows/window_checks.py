@@ -21,16 +21,18 @@ import time
 
 TITLE = "信息："
 PORT_EDIT, LISTEN, STOP = 1011, 1012, 1013
-SUCCESS_COUNT = 1017
+WHITELIST_COUNT, SUCCESS_COUNT = 1015, 1017
 SEND_ADDRESS, SEND_PORT, SEND_MACHINE = 1022, 1024, 1026
-RESULTS = 1041
+RESULTS, LOG = 1041, 1051
+OPERATION_PANEL = 7
+SERVER_ADDRESS, SAVE_DATABASE = 1412, 1421
 CLOCK_ALL = 1103
 BREAKFAST_CHECK, BREAKFAST_START, BREAKFAST_END = 1210, 1211, 1213
 PERIODS_ONE = 1250
 PERSONNEL = 1304
 READ_ONE, READ_ALL, DOWNLOAD_ONE = 1310, 1311, 1314
 ONLINE, TERMINALS = 1001, 1401
-ADD_DEVICES, REMOVE_ALL = 2011, 2032
+ADD_DEVICES, REFRESH_PERSONNEL, REMOVE_ALL = 2011, 2021, 2032
 VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN = 0x25, 0x27, 0x26, 0x28
 HOLDERS = 60
 
@@ -122,6 +124,20 @@ class Drive:
             time.sleep(0.2)
 
 
+def start_tds(script, work, port):
+    out = open(os.path.join(work, "tds.txt"), "w+")
+    tds = subprocess.Popen([sys.executable, script, "--port", str(port), "--user", "sa", "--password", "468",
+                            "--database", "canteen", "--holders", os.path.join(work, "holders.csv"),
+                            "--ledger", os.path.join(work, "ledger.csv")], stdout=out, stderr=subprocess.STDOUT)
+    for _ in range(100):
+        out.seek(0)
+        line = out.read()
+        if "listening on" in line:
+            return tds, int(line.split()[2])
+        time.sleep(0.1)
+    fail("the TDS stand-in did not start")
+
+
 def check(what, condition, detail=""):
     if not condition:
         fail(what + (": " + detail if detail else ""))
@@ -148,27 +164,21 @@ def main():
     with open(os.path.join(a.work, "holders.csv"), "w", encoding="utf-8") as f:
         for i, card in enumerate(cards):
             f.write("P%03d,员工%d,食堂,%d,100000\n" % (i, i, card))
-    tds_out = open(os.path.join(a.work, "tds.txt"), "w+")
-    tds = subprocess.Popen([sys.executable, a.tds, "--port", "0", "--user", "sa", "--password", "468",
-                            "--database", "canteen", "--holders", os.path.join(a.work, "holders.csv"),
-                            "--ledger", os.path.join(a.work, "ledger.csv")], stdout=tds_out,
-                           stderr=subprocess.STDOUT)
+    holder_rows = "".join("P%03d|员工%d|食堂|%d\n" % (i, i, card) for i, card in enumerate(cards))
+    tds, tds_port = start_tds(a.tds, a.work, 0)
     procs = [tds]
     window = drive = None
+    restarted = False
     try:
-        for _ in range(100):
-            tds_out.seek(0)
-            line = tds_out.read()
-            if "listening on" in line:
-                break
-            time.sleep(0.1)
-        tds_port = int(line.split()[2])
         # conf.ini as the window's own save writes it: GBK.
         with open(os.path.join(service_dir, "conf.ini"), "w", encoding="gbk", newline="\r\n") as f:
             f.write("[sername]\ntype=1\n[mssql]\n服务=127.0.0.1,%d\n名称=canteen\n用户=sa\n密码=468\n" % tds_port)
 
+        # The address box of the window takes an address without a port: FreeTDS finds the
+        # stand-in's port for a plain address in TDSPORT.
         window = subprocess.Popen(["wine", a.exe, "--dir", windows_path(service_dir)],
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                  env=dict(os.environ, TDSPORT=str(tds_port)))
         procs.append(window)
         drive = Drive(a.drive)
         procs.append(drive.proc)
@@ -320,14 +330,66 @@ def main():
             subprocess.run(["import", "-window", "root", shot], check=True)
         print("ok   screenshots of the four pages in " + a.shots)
 
-        drive("close")
-        window.wait(30)
-        check("the window closes while listening and its process ends", window.returncode == 0,
-              "exit status %s" % window.returncode)
+        # The database goes away and the operator refreshes the personnel list: the refresh fails,
+        # and the window goes on showing the rows in force, the ones a download sends.
+        sim.kill()
+        sim.wait()
+        check("the personnel list shows the holders", drive("rows %d" % PERSONNEL) == holder_rows)
+        tds.kill()
+        tds.wait()
+        drive("tab 2")
+        drive("command %d" % REFRESH_PERSONNEL)
+        drive.until("panel %d" % OPERATION_PANEL, lambda t: t == "人事档案读取失败，名单保持不变", 60,
+                    "a refresh without the database fails")
+        shown = drive("rows %d" % PERSONNEL)
+        check("a failed refresh leaves the rows in force on show", shown == holder_rows, shown[:200])
+        check("a failed refresh leaves 白名单数 at the rows in force", drive("text %d" % WHITELIST_COUNT) == "60")
+        drive("set %d 127.0.0.1" % SEND_ADDRESS)
+        drive("set %d %d" % (SEND_PORT, recorder.port))
+        drive("set %d 7" % SEND_MACHINE)
+        drive.idle()
+        recorder.take()
+        drive("click %d" % DOWNLOAD_ONE)
+        deadline = time.monotonic() + 20
+        while len(recorder.frames) < len(expected) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        time.sleep(0.5)
+        check("the download after the failed refresh sends the rows on show",
+              [d for _, d in recorder.take()] == expected)
+
+        # The database is back and the operator saves its settings while listening: the outcome's
+        # box opens, and while it waits for OK a datagram's entry still reaches the log.
+        tds, _ = start_tds(a.tds, a.work, tds_port)
+        procs.append(tds)
+        drive("tab 3")
+        drive("set %d 127.0.0.1" % SERVER_ADDRESS)
+        check("the window still listens", drive("enabled %d" % STOP) == "1")
+        drive("click %d" % SAVE_DATABASE)
+        box = drive("box 30000 open")
+        check("保存 with the database back shows A连接成功", box == TITLE + "\tA连接成功", box)
+        knock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        knock.bind(("127.0.0.1", 0))
+        knock_from = "%d" % knock.getsockname()[1]
+        knock.sendto(b"\x55", ("127.0.0.1", port))
+        knock.close()
+        drive.until("text %d" % LOG, lambda t: knock_from in t, 30, "a datagram's entry while A连接成功 is open")
+        print("ok   a datagram's entry reaches the log while A连接成功 is open")
+        drive("box 1000")
+        # After OK the window restarts with the saved settings.
+        restarted = True
+        window.wait(60)
+        drive("window 60")
+        port = free_udp_port()
+        drive("set %d %d" % (PORT_EDIT, port))
+        drive("click %d" % LISTEN)
+        check("the restarted window listens", drive("enabled %d" % STOP) == "1")
+
+        check("the window closes while listening and its process ends", drive("close") == "")
     finally:
         # A window left by a failed check would be found by the next run: its Windows process
         # outlives the wine launcher.
-        if window is not None and window.poll() is None and drive is not None and drive.proc.poll() is None:
+        left = restarted or (window is not None and window.poll() is None)
+        if left and drive is not None and drive.proc.poll() is None:
             try:
                 drive.proc.stdin.write("kill\n")
                 drive.proc.stdin.flush()
