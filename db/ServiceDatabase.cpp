@@ -2,7 +2,6 @@
 
 #include "config/ConnectionSettingsLoad.h"
 #include "db/DatabaseCall.h"
-#include "db/FilePath.h"
 #include "db/OdbcDatabase.h"
 #include "db/SqliteConnection.h"
 #include "link/DebugLog.h"
@@ -44,7 +43,7 @@ bool ServiceDatabase::connectWith(const config::ConnectionSettings& settings) {
     case config::DatabaseKind::Builtin: {
 #if VORLANX_BUILTIN_DATABASE
         auto builtin = std::make_unique<BuiltinDatabase>(m_batches);
-        ok = builtin->open(fileText(config::builtinDatabaseFile(m_serviceDir, settings.name)));
+        ok = builtin->open(config::builtinDatabaseFile(m_serviceDir, settings.name).string());
         next = std::move(builtin);
 #else
         link::debugLog("database", "this build has no built-in database");
