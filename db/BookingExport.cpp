@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "db/FilePath.h"
 #include "db/PrivateFile.h"
 #include "db/ReportText.h"
 #include "db/SqliteConnection.h"
@@ -73,7 +74,7 @@ std::optional<std::uint64_t> BookingExport::write(std::ostream& out, const std::
 std::optional<std::uint64_t> BookingExport::writeFile(const std::string& file, const std::string& from,
                                                       const std::string& to, bool replace) {
     std::error_code error;
-    if (!replace && std::filesystem::exists(file, error)) {
+    if (!replace && std::filesystem::exists(filePath(file), error)) {
         m_error = file + " exists; --force replaces it";
         return std::nullopt;
     }
@@ -82,7 +83,7 @@ std::optional<std::uint64_t> BookingExport::writeFile(const std::string& file, c
     {
         std::ofstream out;
         if (createPrivateFile(part))
-            out.open(part, std::ios::binary | std::ios::trunc);
+            out.open(filePath(part), std::ios::binary | std::ios::trunc);
         if (!out.is_open() || !out) {
             m_error = "cannot write " + part;
             return std::nullopt;
@@ -95,14 +96,14 @@ std::optional<std::uint64_t> BookingExport::writeFile(const std::string& file, c
         }
     }
     if (written) {
-        std::filesystem::rename(part, file, error);
+        std::filesystem::rename(filePath(part), filePath(file), error);
         if (error) {
             m_error = "cannot write " + file + ": " + error.message();
             written.reset();
         }
     }
     if (!written)
-        std::filesystem::remove(part, error);
+        std::filesystem::remove(filePath(part), error);
     return written;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "db/BuiltinSchema.h"
+#include "db/FilePath.h"
 #include "db/ReportText.h"
 #include "link/Gbk.h"
 
@@ -70,8 +71,8 @@ void bindText(sqlite3_stmt* statement, int index, const std::string& text) {
 bool BuiltinDatabaseAdmin::open(const std::string& file) {
     // Our tables are added to a new or empty file only, never to another program's database.
     std::error_code error;
-    if (std::filesystem::exists(file, error) && std::filesystem::file_size(file, error) > 0 && !error &&
-        !isBuiltinDatabase(file)) {
+    if (std::filesystem::exists(filePath(file), error) && std::filesystem::file_size(filePath(file), error) > 0 &&
+        !error && !isBuiltinDatabase(file)) {
         m_error = file + " is not a Vorlanx database";
         return false;
     }
@@ -85,7 +86,7 @@ bool BuiltinDatabaseAdmin::open(const std::string& file) {
 
 bool BuiltinDatabaseAdmin::openExisting(const std::string& file) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error)) {
+    if (!std::filesystem::is_regular_file(filePath(file), error)) {
         m_error = "there is no database file " + file;
         return false;
     }

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "db/BuiltinSchema.h"
+#include "db/FilePath.h"
 #include "db/PrivateFile.h"
 
 namespace vorlanx::db {
@@ -95,7 +96,7 @@ BackupOutcome check(sqlite3* db, const std::string& file) {
 // A file that is missing or not ours is refused before anything is opened for writing.
 std::string refusal(const std::string& file) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error))
+    if (!std::filesystem::is_regular_file(filePath(file), error))
         return "there is no database file " + file;
     if (!isBuiltinDatabase(file))
         return file + " is not a Vorlanx database";
@@ -105,7 +106,7 @@ std::string refusal(const std::string& file) {
 void removeCopy(const std::string& part) {
     std::error_code error;
     for (const char* suffix : {"", "-journal", "-wal", "-shm"})
-        std::filesystem::remove(part + suffix, error);
+        std::filesystem::remove(filePath(part + suffix), error);
 }
 
 } // namespace
@@ -116,8 +117,8 @@ BackupOutcome DatabaseBackup::backup(const std::string& source, const std::strin
     outcome.error = refusal(source);
     if (!outcome.error.empty())
         return outcome;
-    if (std::filesystem::exists(destination, error)) {
-        if (std::filesystem::equivalent(source, destination, error)) {
+    if (std::filesystem::exists(filePath(destination), error)) {
+        if (std::filesystem::equivalent(filePath(source), filePath(destination), error)) {
             outcome.error = "the backup cannot replace the database itself";
             return outcome;
         }
@@ -127,7 +128,7 @@ BackupOutcome DatabaseBackup::backup(const std::string& source, const std::strin
         }
         // A write-ahead log beside the destination means a program has it open as a database;
         // replacing the file under it would leave that log applied to the wrong data.
-        if (std::filesystem::exists(destination + "-wal", error)) {
+        if (std::filesystem::exists(filePath(destination + "-wal"), error)) {
             outcome.error = destination + "-wal exists: " + destination + " is in use as a database";
             return outcome;
         }
@@ -180,7 +181,7 @@ BackupOutcome DatabaseBackup::backup(const std::string& source, const std::strin
         outcome = check(to.get(), destination);
     }
     if (outcome.ok) {
-        std::filesystem::rename(part, destination, error);
+        std::filesystem::rename(filePath(part), filePath(destination), error);
         if (error) {
             outcome.ok = false;
             outcome.error = "cannot write " + destination + ": " + error.message();

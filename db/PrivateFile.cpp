@@ -1,6 +1,8 @@
 #include "db/PrivateFile.h"
 
 #ifdef _WIN32
+#include "db/FilePath.h"
+
 #include <fstream>
 #else
 #include <fcntl.h>
@@ -11,7 +13,7 @@ namespace vorlanx::db {
 
 bool createPrivateFile(const std::string& file) {
 #ifdef _WIN32
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    std::ofstream out(filePath(file), std::ios::binary | std::ios::trunc);
     return static_cast<bool>(out);
 #else
     ::unlink(file.c_str());

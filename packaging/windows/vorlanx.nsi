@@ -1,6 +1,7 @@
 ; The Windows setup program of Vorlanx, built on Linux by scripts/package-windows with Debian's
 ; NSIS:  makensis -DVERSION=7.0 -DSTAGE=<dir> -DOUTFILE=<exe> [-DWITH_WINDOW] vorlanx.nsi
-; STAGE holds vorlanxd.exe, LICENSE.txt and (with WITH_WINDOW) vorlanx.exe.
+; STAGE holds vorlanxd.exe, vorlanx-db.exe, LICENSE.txt, the first conf.ini and (with WITH_WINDOW)
+; vorlanx.exe.
 ;
 ; Installs into C:\Vorlanx by default (/D= another folder, /S silently). The folder is also the
 ; service directory: the window and the service write conf.ini, Restart.bat, the log and their
@@ -108,7 +109,13 @@ Section "Vorlanx" SectionMain
     File "${STAGE}\vorlanx.exe"
 !endif
     File "${STAGE}\vorlanxd.exe"
+    File "${STAGE}\vorlanx-db.exe"
     File "${STAGE}\LICENSE.txt"
+    ; Only on a first install: it selects the built-in database canteen.db in this folder, which the
+    ; service or the window creates at its first connect. A conf.ini that is there stays as it is.
+    SetOverwrite off
+    File "${STAGE}\conf.ini"
+    SetOverwrite on
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     ; The operator (not only an administrator) writes conf.ini and Restart.bat here.
@@ -160,6 +167,7 @@ Section "Uninstall"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     Delete "$INSTDIR\vorlanx.exe"
     Delete "$INSTDIR\vorlanxd.exe"
+    Delete "$INSTDIR\vorlanx-db.exe"
     Delete "$INSTDIR\LICENSE.txt"
     Delete "$INSTDIR\uninstall.exe"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -26,9 +27,10 @@ protected:
                                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
         m_file = m_base.string() + ".db";
         removeFiles();
-        ASSERT_TRUE(m_admin.open(m_file));
+        ASSERT_TRUE(m_admin->open(m_file));
     }
     void TearDown() override {
+        m_admin.reset();
         removeFiles();
         std::filesystem::remove(m_base.string() + ".csv");
     }
@@ -44,21 +46,22 @@ protected:
 
     std::filesystem::path m_base;
     std::string m_file;
-    BuiltinDatabaseAdmin m_admin;
+    // Closed before its files are removed: Windows removes no file that is open.
+    std::optional<BuiltinDatabaseAdmin> m_admin{std::in_place};
 };
 
 TEST_F(BuiltinDatabaseAdminTest, ImportAddsHoldersWithTheirCardsAndBalances) {
     std::istringstream csv("hr_code,hr_name,dept_name,hr_phyid,balance_fen\r\n"
                            "0001,张三,食堂部,12345678,10000\r\n"
                            "0002,\"李, 四\",财务部,,0\r\n");
-    const ImportOutcome outcome = m_admin.importCsv(csv);
+    const ImportOutcome outcome = m_admin->importCsv(csv);
     ASSERT_TRUE(outcome.ok) << outcome.message;
     EXPECT_EQ(outcome.imported, 2u);
-    EXPECT_EQ(m_admin.show(12345678), "0001,张三,食堂部,12345678,10000,1");
-    EXPECT_EQ(m_admin.topup(12345678, 550), 10550);
-    EXPECT_EQ(m_admin.show(12345678), "0001,张三,食堂部,12345678,10550,1");
-    EXPECT_FALSE(m_admin.topup(999, 100));
-    EXPECT_FALSE(m_admin.show(999));
+    EXPECT_EQ(m_admin->show(12345678), "0001,张三,食堂部,12345678,10000,1");
+    EXPECT_EQ(m_admin->topup(12345678, 550), 10550);
+    EXPECT_EQ(m_admin->show(12345678), "0001,张三,食堂部,12345678,10550,1");
+    EXPECT_FALSE(m_admin->topup(999, 100));
+    EXPECT_FALSE(m_admin->show(999));
 }
 
 TEST_F(BuiltinDatabaseAdminTest, ABadRowOnLineThreeImportsNothingAndNamesLineThree) {
@@ -66,7 +69,7 @@ TEST_F(BuiltinDatabaseAdminTest, ABadRowOnLineThreeImportsNothingAndNamesLineThr
                            "0002,李四,财务部,22222222,500\n"
                            "0003,王五,后勤部,not-a-card,500\n"
                            "0004,赵六,研发部,44444444,500\n");
-    const ImportOutcome outcome = m_admin.importCsv(csv);
+    const ImportOutcome outcome = m_admin->importCsv(csv);
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.line, 3u);
     EXPECT_EQ(holderCount(), "0");
@@ -75,21 +78,21 @@ TEST_F(BuiltinDatabaseAdminTest, ABadRowOnLineThreeImportsNothingAndNamesLineThr
 TEST_F(BuiltinDatabaseAdminTest, ACardTakenTwiceIsABadRow) {
     std::istringstream csv("0001,张三,食堂部,12345678,10000\n"
                            "0002,李四,财务部,12345678,500\n");
-    const ImportOutcome outcome = m_admin.importCsv(csv);
+    const ImportOutcome outcome = m_admin->importCsv(csv);
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.line, 2u);
     EXPECT_EQ(holderCount(), "0");
 }
 
 TEST_F(BuiltinDatabaseAdminTest, RecordsListEveryBooking) {
-    ASSERT_EQ(m_admin.addDemoHolders(3), 3u);
-    EXPECT_EQ(m_admin.addDemoHolders(3), 0u);
+    ASSERT_EQ(m_admin->addDemoHolders(3), 3u);
+    EXPECT_EQ(m_admin->addDemoHolders(3), 0u);
     BuiltinDatabase db;
     ASSERT_TRUE(db.open(m_file));
     db.runQuery("exec sp_consume_ykt_offline @rinfo=N'rtype= offline,hexkh=00BC614E,macid=1,rdate=2020-05-08,"
                 "rtime=10:05:03,cardno=12345678,xfmoney=1250,'");
     std::ostringstream out;
-    ASSERT_TRUE(m_admin.writeRecords(out));
+    ASSERT_TRUE(m_admin->writeRecords(out));
     std::istringstream lines(out.str());
     std::string header;
     std::string record;

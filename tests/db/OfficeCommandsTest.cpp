@@ -282,7 +282,7 @@ TEST_F(OfficeCommandsTest, ABackupIsIntactCountsHoldersAndBookingsAndNeverOverwr
 
 TEST_F(OfficeCommandsTest, ADamagedOrForeignFileFailsTheCheck) {
     const std::string foreign = (m_dir / "notes.db").string();
-    std::ofstream(foreign) << "not a database\n";
+    std::ofstream(foreign, std::ios::binary) << "not a database\n";
     EXPECT_FALSE(DatabaseBackup::verify(foreign).ok);
     EXPECT_FALSE(DatabaseBackup::backup(foreign, (m_dir / "x.db").string(), false).ok);
     EXPECT_FALSE(std::filesystem::exists(m_dir / "x.db"));

@@ -21,8 +21,9 @@ vorlanx::config::ConnectionSettings builtin(const std::string& name) {
     return s;
 }
 
+// A canteen's folder may have a Chinese name, which Windows' ANSI code page may not even hold.
 TEST(ServiceDatabase, BuiltinKindOpensTheNamedFileInTheServiceDirectory) {
-    vorlanx::test::SettingsTestDir dir("vorlanx-servicedb");
+    vorlanx::test::SettingsTestDir dir("vorlanx-servicedb-食堂");
     ServiceDatabase db(dir.path());
     ASSERT_TRUE(db.connectWith(builtin("canteen")));
     EXPECT_TRUE(db.isConnected());

@@ -18,9 +18,23 @@
 #include "db/BookingReport.h"
 #include "db/BuiltinDatabaseAdmin.h"
 #include "db/DatabaseBackup.h"
+#include "db/FilePath.h"
 #include "db/MealPeriods.h"
 #include "db/ReportText.h"
 #include "version/Version.h"
+
+#ifdef _WIN32
+#include "link/Utf16Text.h"
+
+#include <fcntl.h>
+#include <io.h>
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <shellapi.h>
+#endif
 
 namespace {
 
@@ -115,10 +129,37 @@ bool mayCreateTheFile(const std::string& command) {
     return command == "init" || command == "import" || command == "demo";
 }
 
+#ifdef _WIN32
+// The arguments as UTF-8, the core's text: Windows hands main() its ANSI code page, in which a
+// file name outside it (Chinese on an English Windows) is lost.
+std::vector<std::string> utf8Arguments() {
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return args;
+    for (int i = 1; i < count; ++i) {
+        const std::wstring_view arg(wide[i]);
+        args.push_back(vorlanx::link::utf16ToUtf8(std::u16string(arg.begin(), arg.end())));
+    }
+    LocalFree(wide);
+    return args;
+}
+#endif
+
 } // namespace
 
-int main(int argc, char** argv) {
+int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+#ifdef _WIN32
+    // Output goes out as written: UTF-8, and the CRLF of a CSV report not made CR CR LF. A console
+    // shows UTF-8 when told so.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    SetConsoleOutputCP(CP_UTF8);
+    const std::vector<std::string> args = utf8Arguments();
+#else
     const std::vector<std::string> args(argv + 1, argv + argc);
+#endif
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::cout << usage;
         return 0;
@@ -220,7 +261,7 @@ int main(int argc, char** argv) {
     const bool force = operands.options.contains("--force");
     std::ifstream csv;
     if (command == "import") {
-        csv.open(rest[0], std::ios::binary);
+        csv.open(vorlanx::db::filePath(rest[0]), std::ios::binary);
         if (!csv)
             return failure("cannot read " + rest[0]);
     }
@@ -243,7 +284,7 @@ int main(int argc, char** argv) {
     // The meal periods are those of the service that uses the file: conf.ini beside it.
     const auto periods = [&] {
         return vorlanx::db::MealPeriods(
-            vorlanx::config::loadPeriodSettings(std::filesystem::absolute(file).parent_path()));
+            vorlanx::config::loadPeriodSettings(std::filesystem::absolute(vorlanx::db::filePath(file)).parent_path()));
     };
 
     if (command == "init") {
