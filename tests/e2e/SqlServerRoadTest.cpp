@@ -384,24 +384,25 @@ TEST_F(SqlServerFault, AStopBooksOnlyWhatItAnswers) {
 }
 
 #if VORLANXD_SYSTEMD
-// Every booking takes 2.5 s of a 3 s time-out, and card queries queue for the connection behind
-// the bookings for longer than a call's whole time-out: the service waits on the database and the
-// watchdog's beat goes on while bookings complete.
+// Every booking takes 3.5 s of a 4 s time-out, and card queries queue for the connection behind
+// several bookings, longer than a call's whole time-out (a login's 5 s and the command's 4 s):
+// the service waits on the database and the watchdog's beat goes on while bookings complete.
 TEST_F(SqlServerFault, CallsQueuedForTheConnectionKeepTheWatchdogBeating) {
     test::NotifySocket notify;
     ASSERT_TRUE(notify.bound());
     constexpr auto kInterval = 3s;
+    constexpr int kIntervals = 7;
     setenv("WATCHDOG_USEC", std::to_string(std::chrono::microseconds(kInterval).count()).c_str(), 1);
-    startWith("late:2500", 3, 60, {"--drain", "1"});
+    startWith("late:3500", 4, 60, {"--drain", "1"});
     tools::SimulatorOptions o;
     o.servicePort = service->port();
     o.terminals = 8;
     o.cards = {12345678, 12345681};
     o.mix = {1, 1, 0};
-    o.durationSeconds = 14;
+    o.durationSeconds = 1 + kIntervals * 3;
     o.amountMaxFen = 20;
     o.timeout = 2000ms;
-    o.attempts = 5;
+    o.attempts = 3;
     o.heartbeat = 0ms;
     o.seed = 9;
     tools::Simulator simulator(o);
@@ -409,7 +410,7 @@ TEST_F(SqlServerFault, CallsQueuedForTheConnectionKeepTheWatchdogBeating) {
     std::this_thread::sleep_for(1s);
     const auto from = std::chrono::steady_clock::now();
     const std::size_t bookedBefore = server->ledgerRows().size();
-    const std::vector<std::chrono::steady_clock::time_point> beats = notify.beatsUntil(from + 4 * kInterval);
+    const std::vector<std::chrono::steady_clock::time_point> beats = notify.beatsUntil(from + kIntervals * kInterval);
     const std::size_t bookedDuring = server->ledgerRows().size() - bookedBefore;
     std::string times;
     for (const auto beat : beats)
@@ -422,7 +423,7 @@ TEST_F(SqlServerFault, CallsQueuedForTheConnectionKeepTheWatchdogBeating) {
         EXPECT_LT(beat - previous, kInterval) << "a gap in the beat: " << times;
         previous = beat;
     }
-    EXPECT_LT(from + 4 * kInterval - previous, kInterval) << "the beat stopped: " << times << "\n" << service->log();
+    EXPECT_LT(from + kIntervals * kInterval - previous, kInterval) << "the beat stopped: " << times << "\n" << service->log();
     EXPECT_NE(service->log().find("waiting on the database"), std::string::npos) << service->log();
     // The terminals give up on their last requests sooner once nothing answers.
     service->terminate();
