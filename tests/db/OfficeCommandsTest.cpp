@@ -195,8 +195,8 @@ TEST_F(OfficeCommandsTest, ReportAndExportGuardEveryTextCellThatBeginsAFormula) 
     std::string holders;
     for (std::size_t i = 0; i < std::size(leads); ++i) {
         const std::string& c = leads[i];
-        holders += "\"" + c + "C" + std::to_string(i) + "\",\"" + c + "N\",\"" + c + "D\"," +
-                   std::to_string(2000 + i) + ",1000\n";
+        holders += "\"" + c + "C" + std::to_string(i) + "\",\"" + c + "N\",\"" + c + "D\"," + std::to_string(2000 + i) +
+                   ",1000\n";
     }
     std::istringstream csv(holders);
     ASSERT_TRUE(m_admin.importCsv(csv).ok);

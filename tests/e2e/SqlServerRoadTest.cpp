@@ -423,7 +423,8 @@ TEST_F(SqlServerFault, CallsQueuedForTheConnectionKeepTheWatchdogBeating) {
         EXPECT_LT(beat - previous, kInterval) << "a gap in the beat: " << times;
         previous = beat;
     }
-    EXPECT_LT(from + kIntervals * kInterval - previous, kInterval) << "the beat stopped: " << times << "\n" << service->log();
+    EXPECT_LT(from + kIntervals * kInterval - previous, kInterval) << "the beat stopped: " << times << "\n"
+                                                                   << service->log();
     EXPECT_NE(service->log().find("waiting on the database"), std::string::npos) << service->log();
     // The terminals give up on their last requests sooner once nothing answers.
     service->terminate();
