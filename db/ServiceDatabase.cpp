@@ -28,6 +28,10 @@ std::chrono::steady_clock::duration callTimeout(config::DatabaseKind kind, int c
 
 } // namespace
 
+std::chrono::seconds ServiceDatabase::stopAllowance(const std::filesystem::path& serviceDir) {
+    return std::chrono::seconds(OdbcDatabase::loginTimeoutSeconds + config::readCommandTimeout(serviceDir));
+}
+
 ServiceDatabase::ServiceDatabase(std::filesystem::path serviceDir) : m_serviceDir(std::move(serviceDir)) {}
 
 bool ServiceDatabase::connectWith(const config::ConnectionSettings& settings) {

@@ -40,6 +40,10 @@ public:
     BatchStats bookingBatches() const { return m_batches->stats(); }
     const std::filesystem::path& serviceDir() const { return m_serviceDir; }
 
+    // How long closing down may wait on the database beyond the drain: a login again after a
+    // lost connection, then one command under the [mssql] timeout of serviceDir's conf.ini.
+    static std::chrono::seconds stopAllowance(const std::filesystem::path& serviceDir);
+
 private:
     std::filesystem::path m_serviceDir;
     std::shared_ptr<Database> active() const;

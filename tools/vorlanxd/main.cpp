@@ -2,8 +2,10 @@
 // listens for terminals, answers them and writes what the window would show to stdout, so it
 // can run under a supervisor or in a test.
 
+#include "db/ServiceDatabase.h"
 #include "link/ConsoleSink.h"
 #include "service/VorlanxService.h"
+#include "service/WindowDir.h"
 #ifndef _WIN32
 #include "service/ControlServer.h"
 #endif
@@ -60,7 +62,12 @@ constexpr const char* kUsage =
     "offline record, administration answer, connection change and error to standard output.\n"
     "  --port N   UDP port to listen on, 1 to 65535 (default 3000)\n"
     "  --dir DIR  service directory holding conf.ini and the built-in database\n"
+#ifdef _WIN32
+    "             (default: the data folder setup recorded, %ProgramData%\\Vorlanx; else the\n"
+    "             executable's directory when writable; else %APPDATA%\\Vorlanx)\n"
+#else
     "             (default: the executable's directory)\n"
+#endif
     "  --drain S  on stopping, wait up to S seconds (0 to 600, default 10) for the bookings under way\n"
     "             to finish and be answered before the port closes\n"
     "  --verbose  also every datagram, as the window's activity log shows it (three lines each)\n"
@@ -179,8 +186,14 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         }
         return std::nullopt;
     }
-    if (options.dir.empty())
+    if (options.dir.empty()) {
+#ifdef _WIN32
+        // The window's rule, so that both find the one data folder.
+        options.dir = service::windowDirOfThisProgram(std::nullopt).value_or(executableDir(argv[0]));
+#else
         options.dir = executableDir(argv[0]);
+#endif
+    }
     return options;
 }
 
@@ -331,6 +344,7 @@ int runAsWindowsService(const Options& options) {
         stream << "vorlanxd: service ended with code " << code << std::endl;
         return code;
     };
+    controls.stopHint = options.drain + db::ServiceDatabase::stopAllowance(options.dir);
     const int code = winservice::run(std::move(controls));
     if (code < 0) {
         std::cerr << "vorlanxd: --service is the command line of the Windows service; start it with "
@@ -373,9 +387,10 @@ int main(int argc, char** argv) {
         wchar_t self[MAX_PATH] = {};
         if (GetModuleFileNameW(nullptr, self, MAX_PATH) == 0)
             return 1;
-        return winservice::install(fs::path(self), options->port, dir,
-                                   std::chrono::duration_cast<std::chrono::seconds>(options->drain), std::cout,
-                                   std::cerr);
+        // At shutdown as long as a stop may take: the drain, then the database's time-outs.
+        const auto drain = std::chrono::duration_cast<std::chrono::seconds>(options->drain);
+        return winservice::install(fs::path(self), options->port, dir, drain,
+                                   drain + db::ServiceDatabase::stopAllowance(dir), std::cout, std::cerr);
     }
     case Command::RemoveService:
         return winservice::remove(std::cout, std::cerr);
