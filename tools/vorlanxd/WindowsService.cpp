@@ -321,6 +321,22 @@ int start(std::ostream& out, std::ostream& err) {
     return 0;
 }
 
+int query(std::ostream& out, std::ostream& err) {
+    Handle manager(nullptr);
+    if (!openManager(manager, SC_MANAGER_CONNECT, err))
+        return 1;
+    Handle service(nullptr);
+    if (const int opened = openService(manager, service, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS, err))
+        return opened;
+    out << "vorlanxd: service vorlanxd\n";
+    printRegistration(service, out);
+    SERVICE_STATUS status{};
+    QueryServiceStatus(service.value, &status);
+    out << "  state: " << (status.dwCurrentState == SERVICE_RUNNING ? "running" : "not running") << "\n";
+    out << "  accepts: " << acceptedControls(status.dwControlsAccepted) << "\n";
+    return 0;
+}
+
 int stop(std::ostream& out, std::ostream& err) {
     Handle manager(nullptr);
     if (!openManager(manager, SC_MANAGER_CONNECT, err))

@@ -40,6 +40,9 @@ int install(const std::filesystem::path& exe, std::uint16_t port, const std::fil
 int remove(std::ostream& out, std::ostream& err);
 // Starts the service and waits until it runs; kNotInstalled when it is not registered.
 int start(std::ostream& out, std::ostream& err);
+// Prints the registration as the manager reads it back, the state, and the controls the running
+// service takes; kNotInstalled when it is not registered.
+int query(std::ostream& out, std::ostream& err);
 // Stops the service and waits until it has stopped: 0 when it was running, kNotRunning when it
 // was not, kNotInstalled when it is not registered.
 int stop(std::ostream& out, std::ostream& err);

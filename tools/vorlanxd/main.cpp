@@ -86,13 +86,25 @@ constexpr const char* kUsage =
     "  --remove-service   stop the service (after its drain) and remove it; DIR keeps its files\n"
     "  --start-service    start it (as: net start vorlanxd)\n"
     "  --stop-service     stop it after its drain (as: net stop vorlanxd)\n"
+    "  --query-service    show the registration (command, account, time-outs), the state and\n"
+    "                     the controls the running service takes\n"
     "  --service          run as the service: the command line the service manager starts\n"
     "The service manager's stop, and Windows shutting down, stop it as SIGTERM does; its parameter\n"
     "change (sc control vorlanxd paramchange) reloads as SIGHUP does.\n"
 #endif
     ;
 
-enum class Command { Run, Help, Version, InstallService, RemoveService, StartService, StopService, Service };
+enum class Command {
+    Run,
+    Help,
+    Version,
+    InstallService,
+    RemoveService,
+    StartService,
+    StopService,
+    QueryService,
+    Service
+};
 
 struct Options {
     std::uint16_t port = kDefaultPort;
@@ -147,11 +159,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             return options;
         }
 #ifdef _WIN32
-        const std::pair<std::string_view, Command> serviceCommands[] = {{"--install-service", Command::InstallService},
-                                                                        {"--remove-service", Command::RemoveService},
-                                                                        {"--start-service", Command::StartService},
-                                                                        {"--stop-service", Command::StopService},
-                                                                        {"--service", Command::Service}};
+        const std::pair<std::string_view, Command> serviceCommands[] = {
+            {"--install-service", Command::InstallService}, {"--remove-service", Command::RemoveService},
+            {"--start-service", Command::StartService},     {"--stop-service", Command::StopService},
+            {"--query-service", Command::QueryService},     {"--service", Command::Service}};
         const auto named = std::find_if(std::begin(serviceCommands), std::end(serviceCommands),
                                         [&](const auto& command) { return command.first == arg; });
         if (named != std::end(serviceCommands)) {
@@ -398,6 +409,8 @@ int main(int argc, char** argv) {
         return winservice::start(std::cout, std::cerr);
     case Command::StopService:
         return winservice::stop(std::cout, std::cerr);
+    case Command::QueryService:
+        return winservice::query(std::cout, std::cerr);
     case Command::Service:
         return runAsWindowsService(*options);
 #endif
