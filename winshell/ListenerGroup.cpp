@@ -11,6 +11,25 @@ namespace vorlanx::winshell {
 
 using ui::Id;
 
+namespace {
+
+// Whether the Windows service vorlanxd runs on this computer; a query only, which any user may make.
+bool serviceRunning() {
+    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (!manager)
+        return false;
+    bool running = false;
+    if (const SC_HANDLE service = OpenServiceW(manager, L"vorlanxd", SERVICE_QUERY_STATUS)) {
+        SERVICE_STATUS status{};
+        running = QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return running;
+}
+
+} // namespace
+
 ListenerGroup::ListenerGroup(service::VorlanxService& service, const WindowControls& controls, HWND window,
                              std::function<void()> clearOnlineList)
     : m_service(service), m_controls(controls), m_window(window), m_clearOnlineList(std::move(clearOnlineList)) {
@@ -48,6 +67,8 @@ void ListenerGroup::startListening() {
     setOperation(result.operationText);
     if (!result.listening) {
         showIdle();
+        if (validPort && serviceRunning())
+            showMessage(m_window, ui::kMessageTitle, ui::kPortHeldByServiceText);
         return;
     }
     m_controls[Id::ListenPort].setEnabled(false);

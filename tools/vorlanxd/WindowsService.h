@@ -40,6 +40,8 @@ int install(const std::filesystem::path& exe, std::uint16_t port, const std::fil
 int remove(std::ostream& out, std::ostream& err);
 // Starts the service and waits until it runs; kNotInstalled when it is not registered.
 int start(std::ostream& out, std::ostream& err);
+// Whether the service vorlanxd is registered and not stopped; a query any user may make.
+bool isRunning();
 // Prints the registration as the manager reads it back, the state, and the controls the running
 // service takes; kNotInstalled when it is not registered.
 int query(std::ostream& out, std::ostream& err);

@@ -208,6 +208,33 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     return options;
 }
 
+#ifdef _WIN32
+// Whether the window vorlanx.exe is open: it holds this mutex while it runs. Another user's window
+// denies this process access to it, which says as much.
+bool windowOpen() {
+    const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\VorlanxWindow");
+    if (mutex) {
+        CloseHandle(mutex);
+        return true;
+    }
+    return GetLastError() == ERROR_ACCESS_DENIED;
+}
+#endif
+
+// Who may hold the port vorlanxd could not listen on: the window and the service never share one,
+// and the second to try it says which program the other is.
+std::string portHolder([[maybe_unused]] bool asService) {
+#ifdef _WIN32
+    if (!asService && winservice::isRunning())
+        return " (the Windows service vorlanxd runs on this computer and listens for the terminals: stop it "
+               "with net stop vorlanxd, or use another port)";
+    if (windowOpen())
+        return " (the Vorlanx window vorlanx.exe is open on this computer and may be listening on it: stop its "
+               "listening or close it)";
+#endif
+    return " (in use by another program or not allowed)";
+}
+
 // What runs vorlanxd beside the systemd notifier: the Windows service manager.
 struct Supervisor {
     std::function<void()> running;
@@ -246,8 +273,8 @@ int serve(const Options& options, std::ostream& out, std::ostream& err, const Su
     const auto listening = service.startListening(options.port);
     sink.operation(listening.operationText);
     if (!listening.listening) {
-        err << "vorlanxd: cannot listen on UDP port " << options.port
-            << " (in use by another program or not allowed)\n";
+        err << "vorlanxd: cannot listen on UDP port " << options.port << portHolder(supervisor.running != nullptr)
+            << "\n";
         return 1;
     }
     // Ready only now: the port is bound and the database connect has been tried, whatever came of it.
