@@ -266,15 +266,19 @@ Section "-Vorlanx" SectionMain
     ${EndIf}
     Call RegisteredServiceArguments
 
-    ; Both folders are closed before anything goes into them. The owner is set first: the user who
-    ; made a folder (ProgramData and C:\ let anyone make one) could otherwise change its ACL back.
+    ; Both folders are closed before anything goes into them. The owner is set first, of the files
+    ; in them too: the user who made a folder or a file (ProgramData and C:\ let anyone make one)
+    ; could otherwise change its ACL back.
     CreateDirectory "$DataDir"
-    !insertmacro Icacls `"$DataDir" /setowner *${SID_ADMINS}`
+    !insertmacro Icacls `"$DataDir" /setowner *${SID_ADMINS} /T /C`
     !insertmacro Icacls `"$DataDir" /inheritance:r /grant:r *${SID_SYSTEM}:(OI)(CI)F *${SID_ADMINS}:(OI)(CI)F *$OperatorsSid:(OI)(CI)M`
     CreateDirectory "$INSTDIR"
     ${If} $INSTDIR != "$PROGRAMFILES64\Vorlanx"
-        !insertmacro Icacls `"$INSTDIR" /setowner *${SID_ADMINS}`
+        !insertmacro Icacls `"$INSTDIR" /setowner *${SID_ADMINS} /T /C`
         !insertmacro Icacls `"$INSTDIR" /inheritance:r /grant:r *${SID_SYSTEM}:(OI)(CI)F *${SID_ADMINS}:(OI)(CI)F *${SID_USERS}:(OI)(CI)RX`
+        ; No DLL of ours goes here: one found here was put by someone else, and the loader would
+        ; take it before Windows' own.
+        Delete "$INSTDIR\*.dll"
     ${EndIf}
 
     ; 7.0 kept its data beside its programs (C:\Vorlanx) and, where it could not write there, in
@@ -313,9 +317,21 @@ Section "-Vorlanx" SectionMain
     !insertmacro MoveIntoDataDir "$APPDATA\Vorlanx" "conf.ini"
     SetShellVarContext all
     ${If} $Moved != ""
-        ; A moved file keeps the ACL it had; it takes the data folder's instead.
-        !insertmacro Icacls `"$DataDir\*" /reset /T /C`
         DetailPrint "$(MovedText)$Moved"
+    ${EndIf}
+    ; A file in the data folder keeps the ACL it had when it was made or moved there (a file of a
+    ; 7.0 install let every user read it): every one takes the data folder's.
+    FindFirst $R7 $R8 "$DataDir\*"
+    ${Do}
+        ${If} $R8 != "."
+        ${AndIf} $R8 != ".."
+            ${ExitDo}
+        ${EndIf}
+        FindNext $R7 $R8
+    ${LoopUntil} $R8 == ""
+    FindClose $R7
+    ${If} $R8 != ""
+        !insertmacro Icacls `"$DataDir\*" /reset /T /C`
     ${EndIf}
     ${If} $Kept != ""
         DetailPrint "$(KeptText)$Kept"
@@ -325,6 +341,11 @@ Section "-Vorlanx" SectionMain
         MessageBox MB_ICONINFORMATION|MB_OK "$(MovedText)$Moved$\r$\n$\r$\n$(KeptText)$Kept" /SD IDOK
     ${EndIf}
 
+    ; Made anew rather than written over, so that each file takes the closed folder's ACL.
+    Delete "$INSTDIR\vorlanx.exe"
+    Delete "$INSTDIR\vorlanxd.exe"
+    Delete "$INSTDIR\vorlanx-db.exe"
+    Delete "$INSTDIR\uninstall.exe"
     SetOutPath "$INSTDIR"
     SetOverwrite on
     File "${STAGE}\vorlanxd.exe"
