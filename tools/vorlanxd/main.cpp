@@ -79,8 +79,9 @@ constexpr const char* kUsage =
     "reloads the personnel list, keeping the port open.\n"
 #ifdef _WIN32
     "As a Windows service (the commands want an administrator):\n"
-    "  --install-service  register this program as the service vorlanxd, started at boot and\n"
-    "                     restarted on failure, with the --port, --dir and --drain given here;\n"
+    "  --install-service  register this program as the service vorlanxd, run as NT SERVICE\\vorlanxd\n"
+    "                     (given Modify on DIR), started at boot and restarted on failure, with the\n"
+    "                     --port, --dir and --drain given here;\n"
     "                     the service writes its log to vorlanxd.log in DIR (kept under 1 MiB,\n"
     "                     with the four logs before it as vorlanxd.log.1 to vorlanxd.log.4)\n"
     "  --remove-service   stop the service (after its drain) and remove it; DIR keeps its files\n"
