@@ -94,6 +94,9 @@ void Presenter::startListening(const std::string& portText) {
     m_view.setPanel(ui::kOperationPanel, result.operationText);
     if (!result.listening) {
         showIdle();
+        // The operator is told who has the port when it is the service, which a window cannot stop.
+        if (m_view.portHeldByService && m_view.portHeldByService())
+            showMessage(std::string(ui::kPortHeldByServiceText));
         return;
     }
     m_view.enableListener(false, false, true);

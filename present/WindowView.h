@@ -43,6 +43,9 @@ struct WindowView {
 
     // A modal box with the window's title "信息：".
     std::function<void(const std::string& text)> showMessage;
+    // Whether the port a start of listening could not have is held by this system's own service on
+    // this computer; empty where there is no such service to ask about.
+    std::function<bool()> portHeldByService;
     // Closes the window from outside its close handler (a queued close).
     std::function<void()> closeWindow;
 };

@@ -247,8 +247,7 @@ std::filesystem::path ownProgram() {
 }
 
 bool restartProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess,
-                    const std::filesystem::path& scriptFallbackDir, const WritableFunction& writable) {
+                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess) {
     if (!isExistingFile(program))
         return false;
     const std::string programPath = ansiText(program.wstring());
@@ -258,12 +257,13 @@ bool restartProgram(const std::filesystem::path& program, const std::vector<std:
     std::string startArguments;
     for (const std::string& argument : arguments)
         startArguments += (startArguments.empty() ? "" : " ") + batchArgument(argument);
-    // An executable installed where its user cannot write restarts through a script in the
-    // service directory, which the window can always write.
-    const std::filesystem::path programDir = program.parent_path();
-    const bool besideProgram =
-        scriptFallbackDir.empty() || (writable ? writable(programDir) : isWritableDir(programDir));
-    const std::filesystem::path scriptDir = besideProgram ? programDir : scriptFallbackDir;
+    const std::filesystem::path scriptDir = restartScriptDir();
+    std::error_code made;
+    std::filesystem::create_directories(scriptDir, made);
+    if (scriptDir.empty() || made) {
+        link::debugLog("restart", "no temporary folder for Restart.bat");
+        return false;
+    }
     const std::filesystem::path script = scriptDir / "Restart.bat";
     if (!writeScript(script, restartBatchText(restartDelay(delaySeconds), launchPath, startArguments))) {
         link::debugLog("restart", "cannot write " + pathText(script));
@@ -292,13 +292,22 @@ bool restartProgram(const std::filesystem::path& program, const std::vector<std:
     return true;
 }
 
+std::filesystem::path restartScriptDir() {
+    // GetTempPathW gives this user's own %TEMP% (a service account's profile for a service).
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH)
+        return {};
+    return std::filesystem::path(temp) / ("vorlanx-restart-" + std::to_string(GetCurrentProcessId()));
+}
+
 bool restartSelf(std::optional<int> delaySeconds, const EndProcessFunction& endProcess) {
     return restartProgram(ownProgram(), {}, delaySeconds, endProcess);
 }
 
 bool restartSelfIn(const std::filesystem::path& dir, std::optional<int> delaySeconds,
                    const EndProcessFunction& endProcess) {
-    return restartProgram(ownProgram(), argumentsWithDir({}, dir), delaySeconds, endProcess, dir);
+    return restartProgram(ownProgram(), argumentsWithDir({}, dir), delaySeconds, endProcess);
 }
 #else
 std::filesystem::path ownProgram() {
@@ -312,8 +321,7 @@ void endProcessNow() {
 }
 
 bool restartProgram(const std::filesystem::path& programPath, const std::vector<std::string>& arguments,
-                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess,
-                    const std::filesystem::path& /*scriptFallbackDir*/, const WritableFunction& /*writable*/) {
+                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess) {
     if (!isExistingFile(programPath))
         return false;
     std::error_code error;

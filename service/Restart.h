@@ -28,23 +28,27 @@ std::string restartShellText(int delaySeconds, const std::filesystem::path& prog
                              const std::vector<std::string>& arguments, const std::filesystem::path& script);
 
 using EndProcessFunction = std::function<void()>;
-using WritableFunction = std::function<bool(const std::filesystem::path&)>;
 
 // Ends this process at once, with exit code 0 and without any exit routine: open sockets and
 // the database connection are left to the operating system.
 [[noreturn]] void endProcessNow();
 
 // Writes and starts the restart script for program, which starts it again with arguments, and
-// then calls endProcess. On Windows Restart.bat goes beside the program, or into scriptFallbackDir
-// when the program's directory is not writable (an install in C:\Program Files) and a fallback
-// is given; it runs in the directory it is in. Elsewhere Restart.sh goes beside the program, or
+// then calls endProcess. On Windows Restart.bat goes into a folder of its own in this user's
+// temporary folder (restartScriptDir), which no other user can write: never beside the program or
+// into the service directory, where an operator could change what cmd runs between its writing
+// and its start. It runs in that folder. Elsewhere Restart.sh goes beside the program, or
 // into the temporary directory when that is read-only, and starts in a session of its own.
 // Returns false without calling endProcess when program is not an existing file or when the
 // script could not be written or started, so the caller keeps running; true when endProcess
 // returned.
 bool restartProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess,
-                    const std::filesystem::path& scriptFallbackDir = {}, const WritableFunction& writable = {});
+                    std::optional<int> delaySeconds, const EndProcessFunction& endProcess);
+
+#ifdef _WIN32
+// Where this process writes Restart.bat: vorlanx-restart-PID in this user's temporary folder.
+std::filesystem::path restartScriptDir();
+#endif
 
 // This process's executable (GetModuleFileNameW on Windows, /proc/self/exe elsewhere); its
 // directory is the service directory. Empty when the system cannot say.
@@ -59,8 +63,7 @@ bool restartSelf(std::optional<int> delaySeconds = std::nullopt, const EndProces
 // "--dir dir" added, so that a relaunch never depends on which rule found the directory first.
 std::vector<std::string> argumentsWithDir(const std::vector<std::string>& arguments, const std::filesystem::path& dir);
 
-// restartSelf coming back in dir: the program starts again with --dir dir. On Windows Restart.bat
-// goes into dir when the executable's directory is not writable.
+// restartSelf coming back in dir: the program starts again with --dir dir.
 bool restartSelfIn(const std::filesystem::path& dir, std::optional<int> delaySeconds = std::nullopt,
                    const EndProcessFunction& endProcess = endProcessNow);
 

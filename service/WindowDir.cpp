@@ -8,6 +8,10 @@
 #include <string>
 #include <system_error>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace vorlanx::service {
 
 std::filesystem::path userConfigHome() {
@@ -22,6 +26,18 @@ std::filesystem::path userConfigHome() {
     return home && *home ? std::filesystem::path(home) / ".config" : std::filesystem::path();
 #endif
 }
+
+#ifdef _WIN32
+std::filesystem::path recordedDataDir() {
+    // Written by setup, which only an administrator runs; a user cannot plant a folder here.
+    wchar_t value[MAX_PATH * 2] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Vorlanx", L"DataDir", RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS)
+        return {};
+    return std::filesystem::path(value);
+}
+#endif
 
 bool isWritableDir(const std::filesystem::path& dir) {
     std::error_code error;
@@ -44,6 +60,8 @@ chooseWindowDir(const WindowDirInputs& inputs, const std::function<bool(const st
     if (inputs.requested)
         return inputs.requested;
     std::error_code error;
+    if (!inputs.recorded.empty() && std::filesystem::is_directory(inputs.recorded, error))
+        return inputs.recorded;
     const bool installed = !inputs.installedProgramDir.empty() &&
                            std::filesystem::equivalent(inputs.programDir, inputs.installedProgramDir, error);
     if (!installed && writable(inputs.programDir))
@@ -61,6 +79,9 @@ std::optional<std::filesystem::path> windowDirOfThisProgram(const std::optional<
                                                             const std::filesystem::path& installedProgramDir) {
     WindowDirInputs inputs;
     inputs.requested = requested;
+#ifdef _WIN32
+    inputs.recorded = recordedDataDir();
+#endif
     inputs.programDir = ownProgram().parent_path();
     inputs.installedProgramDir = installedProgramDir;
     inputs.configHome = userConfigHome();

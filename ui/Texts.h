@@ -16,6 +16,10 @@ inline constexpr std::string_view kMessageTitle = config::kMessageTitle;
 
 // 按钮_监听 with an empty port box.
 inline constexpr std::string_view kPortMissingText = "请输入监听端口";
+// After "端口被占用" on Windows when the service vorlanxd runs on this computer: the window and the
+// service never share a port, and the operator is told which program holds it.
+inline constexpr std::string_view kPortHeldByServiceText =
+    "端口被占用：Windows 服务 vorlanxd 正在本机运行并监听终端。请停止该服务 (net stop vorlanxd)，或改用其他端口。";
 
 // The self-restart after a save could not start the new process.
 inline constexpr std::string_view kRestartFailedText = "重启失败，请手动重新启动程序";

@@ -22,6 +22,21 @@ namespace vorlanx::winshell {
 
 namespace {
 
+// Whether the Windows service vorlanxd runs on this computer; a query only, which any user may make.
+bool serviceRunning() {
+    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (!manager)
+        return false;
+    bool running = false;
+    if (const SC_HANDLE service = OpenServiceW(manager, L"vorlanxd", SERVICE_QUERY_STATUS)) {
+        SERVICE_STATUS status{};
+        running = QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return running;
+}
+
 using ui::Id;
 
 constexpr const wchar_t* kWindowClass = L"VorlanxMainWindow";
@@ -186,6 +201,7 @@ void MainWindow::makePresenter() {
     view.showDatabaseSettings = [this](const config::ConnectionSettings& s) { m_database->show(s); };
     view.enableDatabaseSave = [this](bool enabled) { m_controls[Id::SaveDatabaseButton].setEnabled(enabled); };
     view.showMessage = [this](const std::string& text) { showMessage(m_window, ui::kMessageTitle, text); };
+    view.portHeldByService = serviceRunning;
     view.closeWindow = [this] { PostMessageW(m_window, WM_CLOSE, 0, 0); };
     m_presenter = std::make_unique<present::Presenter>(
         m_service, std::move(view), [window = m_window] { PostMessageW(window, kDrainMessage, 0, 0); });

@@ -23,8 +23,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: vorlanx [--dir DIR] [--controls] [--version]\n"
     "The canteen terminals' payment service with its window (Vorlanx 食堂消费服务).\n"
-    "  --dir DIR   service directory holding conf.ini; without it the executable's directory when\n"
-    "              writable, else %APPDATA%\\Vorlanx (made if missing)\n"
+    "  --dir DIR   service directory holding conf.ini; without it the data folder setup recorded\n"
+    "              (%ProgramData%\\Vorlanx), else the executable's directory when writable, else\n"
+    "              %APPDATA%\\Vorlanx (made if missing)\n"
     "  --controls  make the window, print one tab-separated line per control (name, ID, class,\n"
     "              caption, x, y, width, height, page) and end\n"
     "  --help      this text\n"
@@ -85,7 +86,8 @@ int main() {
     }
     // Held for the process's life (the system releases it at exit, also after a crash): the setup
     // program and its uninstaller look for it to refuse replacing the files of an open window.
-    CreateMutexW(nullptr, FALSE, L"Local\\VorlanxWindow");
+    // Global, so that setup sees a window open in any session, another user's too.
+    CreateMutexW(nullptr, FALSE, L"Global\\VorlanxWindow");
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES |
                                                      ICC_BAR_CLASSES | ICC_INTERNET_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&classes);

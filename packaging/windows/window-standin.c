@@ -9,13 +9,14 @@
 #include <string.h>
 #include <windows.h>
 
-#define WINDOW_MUTEX L"Local\\VorlanxWindow"
+#define WINDOW_MUTEX L"Global\\VorlanxWindow"
 
 int main(int argc, char** argv) {
     if (argc == 2 && strcmp(argv[1], "--probe") == 0) {
         HANDLE held = OpenMutexW(SYNCHRONIZE, FALSE, WINDOW_MUTEX);
+        /* Another user's window: the mutex is there, only not ours to open. */
         if (held == NULL)
-            return 1;
+            return GetLastError() == ERROR_ACCESS_DENIED ? 0 : 1;
         CloseHandle(held);
         return 0;
     }

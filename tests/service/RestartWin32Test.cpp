@@ -1,7 +1,6 @@
-// Self-restart on Windows, run under Wine or on Windows: Restart.bat beside a program whose
-// directory has blanks in its name, or in the service directory when the program's directory is
-// not writable, started through cmd, relaunching the program in the same service directory and
-// deleting itself.
+// Self-restart on Windows, run under Wine or on Windows: Restart.bat, written in this user's own
+// temporary folder for a program whose directory has blanks in its name, started through cmd,
+// relaunching the program in the same service directory and deleting itself.
 
 #include "service/Restart.h"
 
@@ -43,10 +42,26 @@ std::filesystem::path utf8Path(std::string_view text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
+// The folder Restart.bat is written and run in, emptied before and after a test.
+struct ScriptDir {
+    std::filesystem::path path = restartScriptDir();
+    ScriptDir() { remove(); }
+    ~ScriptDir() { remove(); }
+    // cmd and the program it started keep the folder as their working directory until they end.
+    void remove() const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        std::error_code error;
+        while (std::filesystem::remove_all(path, error), error && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+};
+
 void expectRestartThroughShortPath(const SettingsTestDir& dir) {
     const std::filesystem::path program = dir.path() / "restart_probe.exe";
     std::filesystem::copy_file(VORLANX_RESTART_PROBE, program);
-    const std::filesystem::path script = dir.path() / "Restart.bat";
+    const ScriptDir scriptDir;
+    std::filesystem::create_directories(scriptDir.path);
+    const std::filesystem::path script = scriptDir.path / "Restart.bat";
     dir.write(script, "echo left over from an earlier restart\r\n");
 
     char shortPath[MAX_PATH] = {};
@@ -71,16 +86,16 @@ void expectRestartThroughShortPath(const SettingsTestDir& dir) {
                            "del Restart.bat");
     EXPECT_EQ(written, restartBatchText(3, launchPath));
 
-    const std::filesystem::path note = dir.path() / "probe-ran.txt";
+    const std::filesystem::path note = scriptDir.path / "probe-ran.txt";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while ((!std::filesystem::exists(note) || std::filesystem::exists(script)) &&
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(std::filesystem::exists(note)) << "the program was not started again";
     EXPECT_FALSE(std::filesystem::exists(script)) << "Restart.bat did not delete itself";
-    // The program starts in its own directory, where the script ran.
+    // The program starts where the script ran.
     const std::string ran = SettingsTestDir::read(note);
-    EXPECT_TRUE(std::filesystem::equivalent(utf8Path(ran.substr(0, ran.find('\n'))), dir.path())) << ran;
+    EXPECT_TRUE(std::filesystem::equivalent(utf8Path(ran.substr(0, ran.find('\n'))), scriptDir.path)) << ran;
 }
 
 TEST(RestartWin32, BatchNamesTheShortPathAndRelaunchesTheProgram) {
@@ -107,44 +122,30 @@ std::vector<std::string> waitForProbe(const std::filesystem::path& note, const s
 }
 
 // The window restarts in the directory it chose at its start, not in whatever the rule would
-// choose for the new process.
-TEST(RestartWin32, TheRelaunchComesBackToTheSameServiceDirectory) {
+// choose for the new process. The script is written neither beside the program nor in that
+// directory, which the operators' group may write, but in this user's own temporary folder.
+TEST(RestartWin32, TheRelaunchComesBackToTheSameServiceDirectoryFromAPrivateScript) {
     SettingsTestDir dir("vorlanx restart dir"), service("vorlanx service dir");
     const std::filesystem::path program = dir.path() / "restart_probe.exe";
     std::filesystem::copy_file(VORLANX_RESTART_PROBE, program);
-    const std::filesystem::path script = dir.path() / "Restart.bat";
+    const ScriptDir scriptDir;
+    wchar_t temp[MAX_PATH + 1] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
+    // GetTempPathW ends with a backslash: its parent_path is the folder itself.
+    EXPECT_EQ(scriptDir.path.parent_path(), std::filesystem::path(temp).parent_path());
+    const std::filesystem::path script = scriptDir.path / "Restart.bat";
     std::string written;
-    ASSERT_TRUE(restartProgram(program, argumentsWithDir({}, service.path()), 1,
-                               [&] { written = SettingsTestDir::read(script); }));
+    bool elsewhere = true;
+    ASSERT_TRUE(restartProgram(program, argumentsWithDir({}, service.path()), 1, [&] {
+        written = SettingsTestDir::read(script);
+        elsewhere = std::filesystem::exists(dir.path() / "Restart.bat") ||
+                    std::filesystem::exists(service.path() / "Restart.bat");
+    }));
+    EXPECT_FALSE(elsewhere) << "Restart.bat was written where others may write";
     EXPECT_NE(written.find("\" \"--dir\" \""), std::string::npos) << written;
-    const auto lines = waitForProbe(dir.path() / "probe-ran.txt", script);
+    const auto lines = waitForProbe(scriptDir.path / "probe-ran.txt", script);
     ASSERT_EQ(lines.size(), 3u) << "the program was not started again with --dir DIR";
     EXPECT_EQ(lines[1], "--dir");
-    EXPECT_TRUE(std::filesystem::equivalent(utf8Path(lines[2]), service.path())) << lines[2];
-}
-
-// An install in C:\Program Files cannot write beside itself: Restart.bat goes into the service
-// directory, runs there and deletes itself there.
-TEST(RestartWin32, AnUnwritableProgramDirectoryLeavesTheScriptInTheServiceDirectory) {
-    SettingsTestDir dir("vorlanx program dir"), service("vorlanx service dir");
-    const std::filesystem::path program = dir.path() / "restart_probe.exe";
-    std::filesystem::copy_file(VORLANX_RESTART_PROBE, program);
-    const std::filesystem::path script = service.path() / "Restart.bat";
-    std::string written;
-    bool besideProgram = true;
-    const auto readOnly = [&](const std::filesystem::path& d) { return !std::filesystem::equivalent(d, dir.path()); };
-    ASSERT_TRUE(restartProgram(
-        program, argumentsWithDir({}, service.path()), 1,
-        [&] {
-            written = SettingsTestDir::read(script);
-            besideProgram = std::filesystem::exists(dir.path() / "Restart.bat");
-        },
-        service.path(), readOnly));
-    EXPECT_FALSE(besideProgram);
-    EXPECT_EQ(written.rfind("@echo off \r\n", 0), 0u) << written;
-    const auto lines = waitForProbe(service.path() / "probe-ran.txt", script);
-    ASSERT_EQ(lines.size(), 3u) << "the program was not started again from the service directory's script";
-    EXPECT_TRUE(std::filesystem::equivalent(utf8Path(lines[0]), service.path())) << lines[0];
     EXPECT_TRUE(std::filesystem::equivalent(utf8Path(lines[2]), service.path())) << lines[2];
     EXPECT_FALSE(std::filesystem::exists(script)) << "Restart.bat did not delete itself";
 }

@@ -69,6 +69,20 @@ TEST(WindowDir, DirOptionWinsOverAWritableProgramDirectory) {
     EXPECT_EQ(chooseWindowDir(inputs), given.path()) << "also where the program directory is read-only";
 }
 
+// The window and the service of one install share the data folder setup recorded, wherever
+// each is started from; --dir still wins, and a recorded folder since removed is passed over.
+TEST(WindowDir, TheRecordedDataFolderComesAfterDirAndBeforeTheProgramDirectory) {
+    SettingsTestDir program("vorlanx-program"), home("vorlanx-home"), data("vorlanx-data"), given("vorlanx-given");
+    WindowDirInputs inputs = inputsFor(program.path(), home.path());
+    inputs.recorded = data.path();
+    EXPECT_EQ(chooseWindowDir(inputs), data.path());
+    inputs.requested = given.path();
+    EXPECT_EQ(chooseWindowDir(inputs), given.path());
+    inputs.requested.reset();
+    inputs.recorded = data.path() / "removed";
+    EXPECT_EQ(chooseWindowDir(inputs), program.path());
+}
+
 TEST(WindowDir, TheInstalledProgramDirectoryIsNeverTakenEvenWhenWritable) {
     SettingsTestDir program("vorlanx-program"), home("vorlanx-home");
     WindowDirInputs inputs = inputsFor(program.path(), home.path());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -93,24 +94,56 @@ TEST_F(RotatingLogTest, AppendsToTheLogOfAnEarlierRunAndTakesALongLineWhole) {
     EXPECT_EQ(textOf(newer[0]), longLine);
 }
 
-TEST_F(RotatingLogTest, LinesOfThreadsWritingAtOnceStayWhole) {
+// vorlanxd's main thread writes its lines in pieces ("stopping: ... up to " << n << " s") while
+// the workers write theirs: a line another thread ends in between must not land inside it.
+TEST_F(RotatingLogTest, ALineWrittenInPiecesIsNotSplicedByAnotherThreadsLine) {
     const fs::path file = m_dir / "vorlanxd.log";
     {
         vorlanx::RotatingLog log(file, 1 << 20, 1);
+        std::ostream main(&log);
+        main << "stopping: answering for up to ";
+        std::thread([&log] {
+            std::ostream worker(&log);
+            worker << "booking answered\n";
+        }).join();
+        main << 10 << " s" << std::endl;
+    }
+    const auto written = lines(file);
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(textOf(written[0]), "booking answered");
+    EXPECT_EQ(textOf(written[1]), "stopping: answering for up to 10 s");
+}
+
+TEST_F(RotatingLogTest, LinesOfThreadsWritingInPiecesAtOnceStayWholeAndInOrder) {
+    const fs::path file = m_dir / "vorlanxd.log";
+    constexpr int kThreads = 4;
+    constexpr int kLines = 200;
+    {
+        vorlanx::RotatingLog log(file, 1 << 20, 1);
         std::vector<std::thread> writers;
-        for (int t = 0; t < 4; ++t)
+        for (int t = 0; t < kThreads; ++t)
             writers.emplace_back([&log, t] {
                 std::ostream out(&log);
-                for (int n = 0; n < 200; ++n)
-                    out << std::string("thread ") + std::to_string(t) + " line " + std::to_string(n) + "\n";
+                for (int n = 0; n < kLines; ++n) {
+                    out << "thread " << t;
+                    std::this_thread::yield();
+                    out << " line " << n << '\n';
+                }
             });
         for (auto& writer : writers)
             writer.join();
     }
     const auto written = lines(file);
-    ASSERT_EQ(written.size(), 800u);
-    for (const auto& line : written)
-        EXPECT_EQ(textOf(line).rfind("thread ", 0), 0u) << line;
+    ASSERT_EQ(written.size(), static_cast<std::size_t>(kThreads * kLines));
+    std::vector<int> next(kThreads, 0);
+    for (const auto& line : written) {
+        int t = -1;
+        int n = -1;
+        char rest = 0;
+        ASSERT_EQ(std::sscanf(textOf(line).c_str(), "thread %d line %d%c", &t, &n, &rest), 2) << line;
+        ASSERT_TRUE(t >= 0 && t < kThreads) << line;
+        EXPECT_EQ(n, next[t]++) << line;
+    }
 }
 
 } // namespace

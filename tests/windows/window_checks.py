@@ -35,6 +35,9 @@ ONLINE, TERMINALS = 1001, 1401
 ADD_DEVICES, REFRESH_PERSONNEL, REMOVE_ALL = 2011, 2021, 2032
 VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN = 0x25, 0x27, 0x26, 0x28
 HOLDERS = 60
+# ui::kPortHeldByServiceText
+PORT_HELD_BY_SERVICE = ("端口被占用：Windows 服务 vorlanxd 正在本机运行并监听终端。"
+                        "请停止该服务 (net stop vorlanxd)，或改用其他端口。")
 
 
 def fail(text):
@@ -150,7 +153,7 @@ def windows_path(path):
 
 def main():
     p = argparse.ArgumentParser()
-    for name in ("exe", "drive", "termsim", "tds", "work", "shots"):
+    for name in ("exe", "drive", "termsim", "tds", "work", "shots", "vorlanxd"):
         p.add_argument("--" + name, required=True)
     a = p.parse_args()
     os.makedirs(a.shots, exist_ok=True)
@@ -211,6 +214,27 @@ def main():
         drive("char %d %d" % (f, ord("x")))
         drive("char %d %d" % (f, ord("x")))
         check("a letter types a 0", drive("text %d" % f) == "06:00:01" and drive("selection %d" % f) == "3 2")
+
+        # The Windows service vorlanxd listens on a port; the window, second to try it, names it.
+        held = free_udp_port()
+        held_dir = os.path.join(a.work, "vorlanxd-service")
+        os.makedirs(held_dir, exist_ok=True)
+
+        def service(*arguments):
+            return subprocess.run(["wine", a.vorlanxd, *arguments], stdout=subprocess.PIPE,
+                                  stderr=subprocess.STDOUT, timeout=300).stdout.decode(errors="replace")
+        service("--install-service", "--port", str(held), "--dir", windows_path(held_dir))
+        try:
+            started = service("--start-service")
+            check("the service vorlanxd runs in the prefix", "service vorlanxd running" in started, started)
+            drive("set %d %d" % (PORT_EDIT, held))
+            drive("click %d" % LISTEN)
+            box = drive("box 10000")
+            check("开始监听 on the running service's port names the service", box == TITLE + "\t" + PORT_HELD_BY_SERVICE,
+                  box)
+            check("and leaves the window idle", drive("enabled %d" % LISTEN) == "1" and drive("enabled %d" % STOP) == "0")
+        finally:
+            service("--remove-service")
 
         # Listening, and five simulated terminals heard.
         port = free_udp_port()

@@ -34,8 +34,9 @@ RotatingLog::RotatingLog(fs::path file, std::uintmax_t limitBytes, unsigned keep
 
 RotatingLog::~RotatingLog() {
     const std::lock_guard lock(m_mutex);
-    if (!m_line.empty())
-        writeLine();
+    for (auto& [thread, line] : m_lines)
+        if (!line.empty())
+            writeLine(line);
 }
 
 void RotatingLog::open() {
@@ -67,23 +68,26 @@ int RotatingLog::sync() {
 }
 
 void RotatingLog::append(const char* text, std::size_t count) {
+    std::string& line = m_lines[std::this_thread::get_id()];
     for (std::size_t i = 0; i < count; ++i) {
-        if (m_line.empty())
-            m_line = stamp();
-        m_line += text[i];
+        if (line.empty())
+            line = stamp();
+        line += text[i];
         if (text[i] == '\n')
-            writeLine();
+            writeLine(line);
     }
+    if (line.empty())
+        m_lines.erase(std::this_thread::get_id());
 }
 
-void RotatingLog::writeLine() {
+void RotatingLog::writeLine(std::string& line) {
     // A line longer than the limit still goes whole, into a file of its own.
-    if (m_size > 0 && m_size + m_line.size() > m_limit)
+    if (m_size > 0 && m_size + line.size() > m_limit)
         rotate();
-    m_file.write(m_line.data(), static_cast<std::streamsize>(m_line.size()));
+    m_file.write(line.data(), static_cast<std::streamsize>(line.size()));
     m_file.flush();
-    m_size += m_line.size();
-    m_line.clear();
+    m_size += line.size();
+    line.clear();
 }
 
 void RotatingLog::rotate() {

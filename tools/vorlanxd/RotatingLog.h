@@ -6,13 +6,16 @@
 #include <mutex>
 #include <streambuf>
 #include <string>
+#include <thread>
+#include <unordered_map>
 
 namespace vorlanx {
 
 // vorlanxd's log when no one reads its output (as a Windows service): whole lines, each behind
 // the local time, appended to FILE. Before a line would take FILE past `limitBytes`, FILE becomes
 // FILE.1, FILE.1 becomes FILE.2 and so on up to FILE.`keep`, whose old content goes: the log never
-// holds more than about (keep + 1) * limitBytes. Threads may write at once; each line goes whole.
+// holds more than about (keep + 1) * limitBytes. Threads may write at once, each a line in as many
+// pieces as it likes: every thread's unfinished line is its own, and each line goes whole.
 class RotatingLog : public std::streambuf {
 public:
     RotatingLog(std::filesystem::path file, std::uintmax_t limitBytes, unsigned keep);
@@ -31,7 +34,7 @@ protected:
 
 private:
     void append(const char* text, std::size_t count);
-    void writeLine();
+    void writeLine(std::string& line);
     void rotate();
     void open();
 
@@ -41,7 +44,8 @@ private:
     unsigned m_keep;
     std::ofstream m_file;
     std::uintmax_t m_size = 0;
-    std::string m_line;
+    // The line each thread has begun and not yet ended.
+    std::unordered_map<std::thread::id, std::string> m_lines;
 };
 
 } // namespace vorlanx

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <wincrypt.h>
+
+#include <array>
+#include <cwctype>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -105,7 +109,14 @@ void printRegistration(const Handle& service, std::ostream& out) {
     if (needed > 0 && QueryServiceConfigW(service.value, config, needed, &needed)) {
         out << "  start: " << (config->dwStartType == SERVICE_AUTO_START ? "at boot" : "not at boot") << "\n";
         out << "  command: " << utf8(config->lpBinaryPathName ? config->lpBinaryPathName : L"") << "\n";
+        out << "  account: " << utf8(config->lpServiceStartName ? config->lpServiceStartName : L"LocalSystem") << "\n";
     }
+    SERVICE_PRESHUTDOWN_INFO preshutdown{};
+    if (QueryServiceConfig2W(service.value, SERVICE_CONFIG_PRESHUTDOWN_INFO, reinterpret_cast<BYTE*>(&preshutdown),
+                             sizeof preshutdown, &needed))
+        out << "  on shutdown: up to " << preshutdown.dwPreshutdownTimeout / 1000 << " s to stop (preshutdown)\n";
+    else
+        out << "  on shutdown: the service manager reports no preshutdown time-out\n";
     needed = 0;
     QueryServiceConfig2W(service.value, SERVICE_CONFIG_FAILURE_ACTIONS, nullptr, 0, &needed);
     std::vector<unsigned char> actionsBuffer(needed + sizeof(SERVICE_FAILURE_ACTIONSW));
@@ -126,27 +137,114 @@ void printRegistration(const Handle& service, std::ostream& out) {
     }
 }
 
+// The controls a running service takes, as QueryServiceStatus reports them.
+std::string acceptedControls(DWORD accepted) {
+    const std::pair<DWORD, const char*> names[] = {{SERVICE_ACCEPT_STOP, "stop"},
+                                                   {SERVICE_ACCEPT_PRESHUTDOWN, "preshutdown"},
+                                                   {SERVICE_ACCEPT_SHUTDOWN, "shutdown"},
+                                                   {SERVICE_ACCEPT_PARAMCHANGE, "parameter change"}};
+    std::string text;
+    for (const auto& [bit, name] : names)
+        if (accepted & bit)
+            text += (text.empty() ? "" : ", ") + std::string(name);
+    return text.empty() ? std::string("none") : text;
+}
+
+// Runs one of Windows' own programs from the system folder by its full path (never one found on
+// the path or beside this program) and returns its exit code, or -1 when it did not run.
+int runSystemProgram(const std::wstring& program, const std::wstring& arguments, std::wstring& commandLine) {
+    wchar_t system[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return -1;
+    const std::wstring path = std::wstring(system) + L"\\" + program;
+    commandLine = L"\"" + path + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring mutableLine = commandLine;
+    if (!CreateProcessW(path.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
+        return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
 } // namespace
 
-int install(const fs::path& exe, std::uint16_t port, const fs::path& dir, std::chrono::seconds drain, std::ostream& out,
-            std::ostream& err) {
+std::wstring serviceSid(const std::wstring& name) {
+    std::wstring upper = name;
+    for (wchar_t& c : upper)
+        c = static_cast<wchar_t>(std::towupper(c));
+    std::array<BYTE, 20> digest{};
+    DWORD digestSize = static_cast<DWORD>(digest.size());
+    HCRYPTPROV provider = 0;
+    if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
+        return {};
+    HCRYPTHASH hash = 0;
+    bool hashed = false;
+    if (CryptCreateHash(provider, CALG_SHA1, 0, 0, &hash)) {
+        // wchar_t is UTF-16LE on Windows: the bytes of the name as they are.
+        hashed = CryptHashData(hash, reinterpret_cast<const BYTE*>(upper.data()),
+                               static_cast<DWORD>(upper.size() * sizeof(wchar_t)), 0) &&
+                 CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &digestSize, 0) && digestSize == digest.size();
+        CryptDestroyHash(hash);
+    }
+    CryptReleaseContext(provider, 0);
+    if (!hashed)
+        return {};
+    std::wstring sid = L"S-1-5-80";
+    for (std::size_t i = 0; i < digest.size(); i += 4) {
+        const std::uint32_t part =
+            static_cast<std::uint32_t>(digest[i]) | static_cast<std::uint32_t>(digest[i + 1]) << 8 |
+            static_cast<std::uint32_t>(digest[i + 2]) << 16 | static_cast<std::uint32_t>(digest[i + 3]) << 24;
+        sid += L"-" + std::to_wstring(part);
+    }
+    return sid;
+}
+
+int install(const fs::path& exe, std::uint16_t port, const fs::path& dir, std::chrono::seconds drain,
+            std::chrono::seconds preshutdown, std::ostream& out, std::ostream& err) {
     Handle manager(nullptr);
     if (!openManager(manager, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE, err))
         return 1;
     const std::wstring command = quoted(exe) + L" --service --port " + std::to_wstring(port) + L" --dir " +
                                  quoted(dir) + L" --drain " + std::to_wstring(drain.count());
-    Handle service(CreateServiceW(manager.value, kName, kDisplayName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                  SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
-                                  nullptr, nullptr));
+    // Neither account has a password; LocalService only where the manager refuses the virtual one.
+    const wchar_t* account = kAccount;
+    const auto create = [&] {
+        return CreateServiceW(manager.value, kName, kDisplayName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                              SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
+                              account, L"");
+    };
+    const auto change = [&](SC_HANDLE handle) {
+        return ChangeServiceConfigW(handle, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                    command.c_str(), nullptr, nullptr, nullptr, account, L"", kDisplayName);
+    };
+    Handle service(create());
+    if (!service && GetLastError() == ERROR_INVALID_SERVICE_ACCOUNT) {
+        account = kFallbackAccount;
+        service.value = create();
+    }
     bool existed = false;
     if (!service && GetLastError() == ERROR_SERVICE_EXISTS) {
+        // Also a registration of 7.0, which ran as LocalSystem: it takes the account too.
         existed = true;
         service.value = OpenServiceW(manager.value, kName, SERVICE_ALL_ACCESS);
-        if (service &&
-            !ChangeServiceConfigW(service.value, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                  command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, kDisplayName)) {
-            err << "vorlanxd: cannot change the service vorlanxd: " << errorText(GetLastError()) << "\n";
-            return 1;
+        if (service) {
+            bool changed = change(service.value);
+            if (!changed && GetLastError() == ERROR_INVALID_SERVICE_ACCOUNT) {
+                account = kFallbackAccount;
+                changed = change(service.value);
+            }
+            if (!changed) {
+                err << "vorlanxd: cannot change the service vorlanxd: " << errorText(GetLastError()) << "\n";
+                return 1;
+            }
         }
     }
     if (!service) {
@@ -172,8 +270,31 @@ int install(const fs::path& exe, std::uint16_t port, const fs::path& dir, std::c
     SERVICE_FAILURE_ACTIONS_FLAG onNonCrash{TRUE};
     ChangeServiceConfig2W(service.value, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &onNonCrash);
 
+    // Windows gives a service that takes only SHUTDOWN about 5 s; PRESHUTDOWN waits for the drain.
+    SERVICE_PRESHUTDOWN_INFO preshutdownInfo{static_cast<DWORD>(preshutdown.count() * 1000)};
+    if (!ChangeServiceConfig2W(service.value, SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdownInfo)) {
+        err << "vorlanxd: cannot set the time-out at shutdown: " << errorText(GetLastError()) << "\n";
+        return 1;
+    }
+
+    // The account writes its log, conf.ini's reloads and the built-in database in DIR, and
+    // nothing else: Modify there, given by its SID, which needs no lookup of the account's name.
+    const std::wstring sid = account == kAccount ? serviceSid(kName) : std::wstring(L"S-1-5-19");
+    if (sid.empty()) {
+        err << "vorlanxd: cannot compute the SID of " << utf8(account) << "\n";
+        return 1;
+    }
+    std::wstring grant;
+    const int granted = runSystemProgram(L"icacls.exe", quoted(dir) + L" /grant *" + sid + L":(OI)(CI)M", grant);
+    if (granted != 0) {
+        err << "vorlanxd: " << utf8(grant) << " failed (" << granted << "): the service could not write in "
+            << dir.string() << "\n";
+        return 1;
+    }
+
     out << "vorlanxd: service vorlanxd " << (existed ? "changed" : "registered") << "\n";
     printRegistration(service, out);
+    out << "  data folder: " << utf8(grant) << "\n";
     out << "Start it now with: net start vorlanxd (or vorlanxd --start-service)\n";
     return 0;
 }
@@ -194,7 +315,34 @@ int start(std::ostream& out, std::ostream& err) {
         err << "vorlanxd: the service vorlanxd did not come up; see vorlanxd.log in its directory\n";
         return 1;
     }
-    out << "vorlanxd: service vorlanxd running\n";
+    SERVICE_STATUS status{};
+    QueryServiceStatus(service.value, &status);
+    out << "vorlanxd: service vorlanxd running\n  accepts: " << acceptedControls(status.dwControlsAccepted) << "\n";
+    return 0;
+}
+
+bool isRunning() {
+    Handle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager)
+        return false;
+    Handle service(OpenServiceW(manager.value, kName, SERVICE_QUERY_STATUS));
+    const DWORD state = service ? currentState(service) : 0;
+    return state != 0 && state != SERVICE_STOPPED;
+}
+
+int query(std::ostream& out, std::ostream& err) {
+    Handle manager(nullptr);
+    if (!openManager(manager, SC_MANAGER_CONNECT, err))
+        return 1;
+    Handle service(nullptr);
+    if (const int opened = openService(manager, service, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS, err))
+        return opened;
+    out << "vorlanxd: service vorlanxd\n";
+    printRegistration(service, out);
+    SERVICE_STATUS status{};
+    QueryServiceStatus(service.value, &status);
+    out << "  state: " << (status.dwCurrentState == SERVICE_RUNNING ? "running" : "not running") << "\n";
+    out << "  accepts: " << acceptedControls(status.dwControlsAccepted) << "\n";
     return 0;
 }
 
@@ -259,8 +407,9 @@ void report(DWORD state, std::chrono::milliseconds hint, int exitCode = 0) {
     const std::lock_guard lock(g_statusMutex);
     g_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     g_status.dwCurrentState = state;
-    g_status.dwControlsAccepted =
-        state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PARAMCHANGE : 0;
+    g_status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PRESHUTDOWN |
+                                                                 SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PARAMCHANGE
+                                                           : 0;
     g_status.dwWin32ExitCode = exitCode == 0 ? NO_ERROR : ERROR_SERVICE_SPECIFIC_ERROR;
     g_status.dwServiceSpecificExitCode = static_cast<DWORD>(exitCode);
     g_status.dwWaitHint = static_cast<DWORD>(hint.count());
@@ -278,6 +427,7 @@ public:
 DWORD WINAPI handler(DWORD control, DWORD, void*, void*) {
     switch (control) {
     case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_PRESHUTDOWN:
     case SERVICE_CONTROL_SHUTDOWN:
         report(SERVICE_STOP_PENDING, g_controls.stopHint);
         g_controls.stop();

@@ -2,8 +2,10 @@
 // listens for terminals, answers them and writes what the window would show to stdout, so it
 // can run under a supervisor or in a test.
 
+#include "db/ServiceDatabase.h"
 #include "link/ConsoleSink.h"
 #include "service/VorlanxService.h"
+#include "service/WindowDir.h"
 #ifndef _WIN32
 #include "service/ControlServer.h"
 #endif
@@ -60,7 +62,12 @@ constexpr const char* kUsage =
     "offline record, administration answer, connection change and error to standard output.\n"
     "  --port N   UDP port to listen on, 1 to 65535 (default 3000)\n"
     "  --dir DIR  service directory holding conf.ini and the built-in database\n"
+#ifdef _WIN32
+    "             (default: the data folder setup recorded, %ProgramData%\\Vorlanx; else the\n"
+    "             executable's directory when writable; else %APPDATA%\\Vorlanx)\n"
+#else
     "             (default: the executable's directory)\n"
+#endif
     "  --drain S  on stopping, wait up to S seconds (0 to 600, default 10) for the bookings under way\n"
     "             to finish and be answered before the port closes\n"
     "  --verbose  also every datagram, as the window's activity log shows it (three lines each)\n"
@@ -72,20 +79,33 @@ constexpr const char* kUsage =
     "reloads the personnel list, keeping the port open.\n"
 #ifdef _WIN32
     "As a Windows service (the commands want an administrator):\n"
-    "  --install-service  register this program as the service vorlanxd, started at boot and\n"
-    "                     restarted on failure, with the --port, --dir and --drain given here;\n"
+    "  --install-service  register this program as the service vorlanxd, run as NT SERVICE\\vorlanxd\n"
+    "                     (given Modify on DIR), started at boot and restarted on failure, with the\n"
+    "                     --port, --dir and --drain given here;\n"
     "                     the service writes its log to vorlanxd.log in DIR (kept under 1 MiB,\n"
     "                     with the four logs before it as vorlanxd.log.1 to vorlanxd.log.4)\n"
     "  --remove-service   stop the service (after its drain) and remove it; DIR keeps its files\n"
     "  --start-service    start it (as: net start vorlanxd)\n"
     "  --stop-service     stop it after its drain (as: net stop vorlanxd)\n"
+    "  --query-service    show the registration (command, account, time-outs), the state and\n"
+    "                     the controls the running service takes\n"
     "  --service          run as the service: the command line the service manager starts\n"
     "The service manager's stop, and Windows shutting down, stop it as SIGTERM does; its parameter\n"
     "change (sc control vorlanxd paramchange) reloads as SIGHUP does.\n"
 #endif
     ;
 
-enum class Command { Run, Help, Version, InstallService, RemoveService, StartService, StopService, Service };
+enum class Command {
+    Run,
+    Help,
+    Version,
+    InstallService,
+    RemoveService,
+    StartService,
+    StopService,
+    QueryService,
+    Service
+};
 
 struct Options {
     std::uint16_t port = kDefaultPort;
@@ -140,11 +160,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             return options;
         }
 #ifdef _WIN32
-        const std::pair<std::string_view, Command> serviceCommands[] = {{"--install-service", Command::InstallService},
-                                                                        {"--remove-service", Command::RemoveService},
-                                                                        {"--start-service", Command::StartService},
-                                                                        {"--stop-service", Command::StopService},
-                                                                        {"--service", Command::Service}};
+        const std::pair<std::string_view, Command> serviceCommands[] = {
+            {"--install-service", Command::InstallService}, {"--remove-service", Command::RemoveService},
+            {"--start-service", Command::StartService},     {"--stop-service", Command::StopService},
+            {"--query-service", Command::QueryService},     {"--service", Command::Service}};
         const auto named = std::find_if(std::begin(serviceCommands), std::end(serviceCommands),
                                         [&](const auto& command) { return command.first == arg; });
         if (named != std::end(serviceCommands)) {
@@ -179,9 +198,42 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         }
         return std::nullopt;
     }
-    if (options.dir.empty())
+    if (options.dir.empty()) {
+#ifdef _WIN32
+        // The window's rule, so that both find the one data folder.
+        options.dir = service::windowDirOfThisProgram(std::nullopt).value_or(executableDir(argv[0]));
+#else
         options.dir = executableDir(argv[0]);
+#endif
+    }
     return options;
+}
+
+#ifdef _WIN32
+// Whether the window vorlanx.exe is open: it holds this mutex while it runs. Another user's window
+// denies this process access to it, which says as much.
+bool windowOpen() {
+    const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\VorlanxWindow");
+    if (mutex) {
+        CloseHandle(mutex);
+        return true;
+    }
+    return GetLastError() == ERROR_ACCESS_DENIED;
+}
+#endif
+
+// Who may hold the port vorlanxd could not listen on: the window and the service never share one,
+// and the second to try it says which program the other is.
+std::string portHolder([[maybe_unused]] bool asService) {
+#ifdef _WIN32
+    if (!asService && winservice::isRunning())
+        return " (the Windows service vorlanxd runs on this computer and listens for the terminals: stop it "
+               "with net stop vorlanxd, or use another port)";
+    if (windowOpen())
+        return " (the Vorlanx window vorlanx.exe is open on this computer and may be listening on it: stop its "
+               "listening or close it)";
+#endif
+    return " (in use by another program or not allowed)";
 }
 
 // What runs vorlanxd beside the systemd notifier: the Windows service manager.
@@ -222,8 +274,8 @@ int serve(const Options& options, std::ostream& out, std::ostream& err, const Su
     const auto listening = service.startListening(options.port);
     sink.operation(listening.operationText);
     if (!listening.listening) {
-        err << "vorlanxd: cannot listen on UDP port " << options.port
-            << " (in use by another program or not allowed)\n";
+        err << "vorlanxd: cannot listen on UDP port " << options.port << portHolder(supervisor.running != nullptr)
+            << "\n";
         return 1;
     }
     // Ready only now: the port is bound and the database connect has been tried, whatever came of it.
@@ -376,9 +428,10 @@ int main(int argc, char** argv) {
         wchar_t self[MAX_PATH] = {};
         if (GetModuleFileNameW(nullptr, self, MAX_PATH) == 0)
             return 1;
-        return winservice::install(fs::path(self), options->port, dir,
-                                   std::chrono::duration_cast<std::chrono::seconds>(options->drain), std::cout,
-                                   std::cerr);
+        // At shutdown as long as a stop may take: the drain, then the database's time-outs.
+        const auto drain = std::chrono::duration_cast<std::chrono::seconds>(options->drain);
+        return winservice::install(fs::path(self), options->port, dir, drain,
+                                   drain + db::ServiceDatabase::stopAllowance(dir), std::cout, std::cerr);
     }
     case Command::RemoveService:
         return winservice::remove(std::cout, std::cerr);
@@ -386,6 +439,8 @@ int main(int argc, char** argv) {
         return winservice::start(std::cout, std::cerr);
     case Command::StopService:
         return winservice::stop(std::cout, std::cerr);
+    case Command::QueryService:
+        return winservice::query(std::cout, std::cerr);
     case Command::Service:
         return runAsWindowsService(*options);
 #endif
