@@ -19,34 +19,6 @@ constexpr std::uint64_t kMaxAmount = 4294967295;
 
 constexpr std::array<std::string_view, kMeals> kMealNames{"早餐", "中餐", "晚餐", "夜宵"};
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-// Value of a text of ASCII digits only, at most `max`; nullopt for an empty text, any other
-// character (sign, blank, full-width digit) or a larger value.
-std::optional<std::uint64_t> decimalValue(std::string_view text, std::uint64_t max) {
-    if (text.empty())
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-        if (value > max)
-            return std::nullopt;
-    }
-    return value;
-}
-
 // Dotted decimal with every part written without leading zeros, since some socket libraries
 // read a part with a leading zero as octal and others refuse it.
 std::optional<std::string> dottedAddress(std::string_view text) {
@@ -67,7 +39,33 @@ std::string fieldOwner(std::optional<std::size_t> row) {
     return "设备列表第" + std::to_string(*row + 1) + "行的";
 }
 
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 } // namespace
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::optional<std::uint64_t> decimalValue(std::string_view text, std::uint64_t max) {
+    if (text.empty())
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        if (value > max)
+            return std::nullopt;
+    }
+    return value;
+}
 
 Checked<Destination> checkTarget(const TargetText& text, std::optional<std::size_t> row) {
     const std::string_view address = trimmed(text.address);

@@ -3,6 +3,7 @@
 #include "admin/CommandPlan.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +12,12 @@
 // What the operator typed, checked before anything of a command is sent. A refusal is the text
 // of the message box, naming the field (and the row of the terminal list).
 namespace vorlanx::admin {
+
+// The text without the blanks (space, TAB, CR, LF) around it, as a field is read.
+std::string_view trimmed(std::string_view text);
+// Value of a text of ASCII digits only, at most `max`; nullopt for an empty text, any other
+// character (sign, blank, full-width digit) or a larger value.
+std::optional<std::uint64_t> decimalValue(std::string_view text, std::uint64_t max);
 
 // The three cells of a target as text: the send fields or one row of the terminal list.
 struct TargetText {

@@ -1,5 +1,7 @@
 #include "db/OdbcDatabase.h"
 
+#include "db/ProcedureCall.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -370,11 +372,6 @@ std::vector<Column> describeColumns(SQLHSTMT statement, SQLSMALLINT count) {
         columns.push_back(std::move(column));
     }
     return columns;
-}
-
-// The procedure a command calls, for the log: the command up to its first argument.
-std::string_view procedureOf(std::string_view command) {
-    return command.substr(0, std::min(command.find(" @"), command.size()));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "db/ProcedureCall.h"
 
+#include <algorithm>
+
 #include <initializer_list>
 
 namespace vorlanx::db {
@@ -72,6 +74,10 @@ std::optional<ProcedureCall> ProcedureCall::parse(std::string_view command) {
         return call;
     }
     return std::nullopt;
+}
+
+std::string_view procedureOf(std::string_view command) {
+    return command.substr(0, std::min(command.find(" @"), command.size()));
 }
 
 } // namespace vorlanx::db

@@ -23,4 +23,8 @@ struct ProcedureCall {
     static std::optional<ProcedureCall> parse(std::string_view command);
 };
 
+// The procedure a command calls, for the log: the command up to its first argument, without the
+// card and amount of the call.
+std::string_view procedureOf(std::string_view command);
+
 } // namespace vorlanx::db

@@ -3,13 +3,13 @@
 #include "config/ConnectionSettingsLoad.h"
 #include "db/DatabaseCall.h"
 #include "db/OdbcDatabase.h"
+#include "db/ProcedureCall.h"
 #include "db/SqliteConnection.h"
 #include "link/DebugLog.h"
 #if VORLANX_BUILTIN_DATABASE
 #include "db/BuiltinDatabase.h"
 #endif
 
-#include <algorithm>
 #include <mutex>
 #include <utility>
 
@@ -120,9 +120,7 @@ QueryResult ServiceDatabase::runQuery(std::string_view command) {
     const auto dropped = [slot, command](const char* why) {
         if (slot != nullptr)
             slot->dropped.store(true, std::memory_order_relaxed);
-        // The procedure, without the card and amount of the call.
-        link::debugLog("database", std::string(command.substr(0, std::min(command.find(" @"), command.size()))) +
-                                       " dropped unbooked: " + why);
+        link::debugLog("database", std::string(procedureOf(command)) + " dropped unbooked: " + why);
         return QueryResult::droppedUnrun();
     };
     // A stop that gave up the jobs not yet inside the database: this one never gets there.

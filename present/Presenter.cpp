@@ -1,5 +1,6 @@
 #include "present/Presenter.h"
 
+#include "admin/InputChecks.h"
 #include "service/VorlanxService.h"
 #include "ui/Controls.h"
 #include "ui/Texts.h"
@@ -11,25 +12,15 @@ namespace vorlanx::present {
 
 namespace {
 
-// The port box's text as a port: digits only, 1-65535; anything else is port 0, which the service
-// refuses like a port in use.
-std::uint16_t portOf(const std::string& text) {
-    if (text.empty() || text.size() > 5)
-        return 0;
-    unsigned long port = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return 0;
-        port = port * 10 + static_cast<unsigned long>(c - '0');
-    }
-    return port >= 1 && port <= 65535 ? static_cast<std::uint16_t>(port) : 0;
+// The port box's text as a port: at most five digits, 1-65535; anything else is port 0, which the
+// service refuses like a port in use.
+std::uint16_t portOf(std::string_view text) {
+    const auto port = text.size() <= 5 ? admin::decimalValue(text, 65535) : std::nullopt;
+    return port && *port >= 1 ? static_cast<std::uint16_t>(*port) : 0;
 }
 
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+std::vector<std::string> cellsOf(const txn::PersonnelRow& row) {
+    return {row.code, row.name, row.department, row.card};
 }
 
 } // namespace
@@ -83,7 +74,7 @@ void Presenter::showIdle() {
 
 void Presenter::startListening(const std::string& portText) {
     clearOnlineList();
-    const std::string text = trimmed(portText);
+    const std::string_view text = admin::trimmed(portText);
     if (text.empty()) {
         showMessage(std::string(ui::kPortMissingText));
         m_view.enableListener(true, true, false);
@@ -270,7 +261,7 @@ void Presenter::personnelListCleared() {
 }
 
 void Presenter::personnelRowAdded(const txn::PersonnelRow& row, const std::string& countText) {
-    m_reports.post([this, cells = std::vector<std::string>{row.code, row.name, row.department, row.card}, countText] {
+    m_reports.post([this, cells = cellsOf(row), countText] {
         m_view.addPersonnelRow(cells);
         m_view.setWhitelistCount(countText);
     });
@@ -293,7 +284,7 @@ void Presenter::personnelListLoadFailed(const std::string& operationText) {
         const auto rows = m_service.personnelRows();
         m_view.clearPersonnel();
         for (const txn::PersonnelRow& row : rows)
-            m_view.addPersonnelRow({row.code, row.name, row.department, row.card});
+            m_view.addPersonnelRow(cellsOf(row));
         m_view.setWhitelistCount(std::to_string(rows.size()));
     });
 }

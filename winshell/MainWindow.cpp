@@ -4,6 +4,7 @@
 #include "link/LogText.h"
 #include "link/ResultBox.h"
 #include "present/Presenter.h"
+#include "service/OtherPrograms.h"
 #include "service/VorlanxService.h"
 #include "ui/AdminCommand.h"
 #include "ui/Texts.h"
@@ -21,21 +22,6 @@
 namespace vorlanx::winshell {
 
 namespace {
-
-// Whether the Windows service vorlanxd runs on this computer; a query only, which any user may make.
-bool serviceRunning() {
-    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (!manager)
-        return false;
-    bool running = false;
-    if (const SC_HANDLE service = OpenServiceW(manager, L"vorlanxd", SERVICE_QUERY_STATUS)) {
-        SERVICE_STATUS status{};
-        running = QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
-        CloseServiceHandle(service);
-    }
-    CloseServiceHandle(manager);
-    return running;
-}
 
 using ui::Id;
 
@@ -201,7 +187,7 @@ void MainWindow::makePresenter() {
     view.showDatabaseSettings = [this](const config::ConnectionSettings& s) { m_database->show(s); };
     view.enableDatabaseSave = [this](bool enabled) { m_controls[Id::SaveDatabaseButton].setEnabled(enabled); };
     view.showMessage = [this](const std::string& text) { showMessage(m_window, ui::kMessageTitle, text); };
-    view.portHeldByService = serviceRunning;
+    view.portHeldByService = service::windowsServiceRunning;
     view.closeWindow = [this] { PostMessageW(m_window, WM_CLOSE, 0, 0); };
     m_presenter = std::make_unique<present::Presenter>(
         m_service, std::move(view), [window = m_window] { PostMessageW(window, kDrainMessage, 0, 0); });

@@ -3,6 +3,7 @@
 #include "config/ConnectionSettingsSave.h"
 #include "service/Restart.h"
 #include "service/VorlanxService.h"
+#include "service/OtherPrograms.h"
 #include "service/WindowDir.h"
 #include "version/Version.h"
 #include "winshell/MainWindow.h"
@@ -86,8 +87,7 @@ int main() {
     }
     // Held for the process's life (the system releases it at exit, also after a crash): the setup
     // program and its uninstaller look for it to refuse replacing the files of an open window.
-    // Global, so that setup sees a window open in any session, another user's too.
-    CreateMutexW(nullptr, FALSE, L"Global\\VorlanxWindow");
+    CreateMutexW(nullptr, FALSE, vorlanx::service::kWindowMutexName);
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES |
                                                      ICC_BAR_CLASSES | ICC_INTERNET_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&classes);

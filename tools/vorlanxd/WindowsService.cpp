@@ -321,15 +321,6 @@ int start(std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-bool isRunning() {
-    Handle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager)
-        return false;
-    Handle service(OpenServiceW(manager.value, kName, SERVICE_QUERY_STATUS));
-    const DWORD state = service ? currentState(service) : 0;
-    return state != 0 && state != SERVICE_STOPPED;
-}
-
 int query(std::ostream& out, std::ostream& err) {
     Handle manager(nullptr);
     if (!openManager(manager, SC_MANAGER_CONNECT, err))

@@ -3,6 +3,8 @@
 // vorlanxd.exe under the Windows service control manager: registering and removing the service,
 // starting and stopping it, and running as it. Windows only.
 
+#include "service/OtherPrograms.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -13,7 +15,7 @@
 namespace vorlanx::winservice {
 
 // The service's name for sc.exe and net.exe ("net start vorlanxd").
-inline constexpr wchar_t kName[] = L"vorlanxd";
+inline constexpr const wchar_t* kName = service::kServiceName;
 inline constexpr wchar_t kDisplayName[] = L"Vorlanx 食堂消费服务 (vorlanxd)";
 
 // Exit codes of the commands below beside 0 (done) and 1 (failed).
@@ -40,8 +42,6 @@ int install(const std::filesystem::path& exe, std::uint16_t port, const std::fil
 int remove(std::ostream& out, std::ostream& err);
 // Starts the service and waits until it runs; kNotInstalled when it is not registered.
 int start(std::ostream& out, std::ostream& err);
-// Whether the service vorlanxd is registered and not stopped; a query any user may make.
-bool isRunning();
 // Prints the registration as the manager reads it back, the state, and the controls the running
 // service takes; kNotInstalled when it is not registered.
 int query(std::ostream& out, std::ostream& err);

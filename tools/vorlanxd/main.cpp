@@ -6,6 +6,9 @@
 #include "link/ConsoleSink.h"
 #include "service/VorlanxService.h"
 #include "service/WindowDir.h"
+#ifdef _WIN32
+#include "service/OtherPrograms.h"
+#endif
 #ifndef _WIN32
 #include "service/ControlServer.h"
 #endif
@@ -209,27 +212,14 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     return options;
 }
 
-#ifdef _WIN32
-// Whether the window vorlanx.exe is open: it holds this mutex while it runs. Another user's window
-// denies this process access to it, which says as much.
-bool windowOpen() {
-    const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\VorlanxWindow");
-    if (mutex) {
-        CloseHandle(mutex);
-        return true;
-    }
-    return GetLastError() == ERROR_ACCESS_DENIED;
-}
-#endif
-
 // Who may hold the port vorlanxd could not listen on: the window and the service never share one,
 // and the second to try it says which program the other is.
 std::string portHolder([[maybe_unused]] bool asService) {
 #ifdef _WIN32
-    if (!asService && winservice::isRunning())
+    if (!asService && service::windowsServiceRunning())
         return " (the Windows service vorlanxd runs on this computer and listens for the terminals: stop it "
                "with net stop vorlanxd, or use another port)";
-    if (windowOpen())
+    if (service::windowOpen())
         return " (the Vorlanx window vorlanx.exe is open on this computer and may be listening on it: stop its "
                "listening or close it)";
 #endif
