@@ -179,6 +179,32 @@ QueryResult BuiltinDatabase::runQuery(std::string_view command) {
     return plainSql(command);
 }
 
+std::vector<QueryResult> BuiltinDatabase::runQueries(std::span<const std::string> commands) {
+    std::vector<ProcedureCall> calls;
+    calls.reserve(commands.size());
+    for (const std::string& command : commands) {
+        std::optional<ProcedureCall> call = ProcedureCall::parse(command);
+        if (!call || call->kind != ProcedureCall::Kind::Query)
+            return Database::runQueries(commands); // only card queries are read together
+        calls.push_back(std::move(*call));
+    }
+    std::vector<QueryResult> results;
+    results.reserve(calls.size());
+    std::lock_guard lock(m_readerMutex);
+    if (!m_reader.isOpen()) {
+        results.resize(calls.size());
+        return results;
+    }
+    // One read transaction for them all: the file and WAL locks are taken and the file's size
+    // looked up once, not once per query. A failed BEGIN leaves each query its own transaction.
+    const bool together = calls.size() > 1 && m_reader.exec("BEGIN");
+    for (const ProcedureCall& call : calls)
+        results.push_back(cardQuery(call));
+    if (together)
+        m_reader.exec("COMMIT");
+    return results;
+}
+
 void BuiltinDatabase::setBatchLimit(std::size_t limit) {
     std::lock_guard lock(m_queueMutex);
     m_batchLimit = std::max<std::size_t>(limit, 1);

@@ -57,6 +57,8 @@ public:
     bool isConnected() const override;
     void disconnect() override;
     QueryResult runQuery(std::string_view command) override;
+    std::vector<QueryResult> runQueries(std::span<const std::string> commands) override;
+    bool readsInPlace() const override { return true; }
 
     // At most limit bookings per commit (at least 1); 1 commits every booking on its own.
     void setBatchLimit(std::size_t limit);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/QueryResult.h"
 
@@ -23,6 +25,20 @@ public:
     // Executes the command text and returns its first result set, read whole; a result that is not
     // open when the command could not run.
     virtual QueryResult runQuery(std::string_view command) = 0;
+    // Several commands, their results in the same order. A database that can does them in one
+    // transaction of its own (the built-in database reads the card queries of one receive from one
+    // snapshot, taking its file locks once); by default they run one by one.
+    virtual std::vector<QueryResult> runQueries(std::span<const std::string> commands) {
+        std::vector<QueryResult> results;
+        results.reserve(commands.size());
+        for (const std::string& command : commands)
+            results.push_back(runQuery(command));
+        return results;
+    }
+    // Whether a card query is a read of a few microseconds that never waits on a server or the
+    // disk's flush (the built-in database): cheaper to answer where the frame arrived than to hand
+    // to a worker.
+    virtual bool readsInPlace() const { return false; }
 };
 
 } // namespace vorlanx::db

@@ -102,6 +102,29 @@ std::optional<config::ConnectionSettings> ServiceDatabase::lastSettings() const 
     return m_lastSettings;
 }
 
+bool ServiceDatabase::readsInPlace() const {
+    std::lock_guard lock(m_mutex);
+    return m_kind == config::DatabaseKind::Builtin;
+}
+
+std::vector<QueryResult> ServiceDatabase::runQueries(std::span<const std::string> commands) {
+    std::shared_ptr<Database> db;
+    std::chrono::steady_clock::duration timeout;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_kind == config::DatabaseKind::SqlServer || !m_active)
+            db.reset();
+        else
+            db = m_active;
+        timeout = m_callTimeout;
+    }
+    // SQL Server's calls keep their turn on the connection, one by one.
+    if (!db)
+        return Database::runQueries(commands);
+    const DatabaseCall call(timeout);
+    return db->runQueries(commands);
+}
+
 QueryResult ServiceDatabase::runQuery(std::string_view command) {
     std::shared_ptr<Database> db;
     std::chrono::steady_clock::duration timeout;

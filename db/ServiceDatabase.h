@@ -33,6 +33,8 @@ public:
     QueryResult runQuery(std::string_view command) override;
 
     config::DatabaseKind kind() const;
+    bool readsInPlace() const override;
+    std::vector<QueryResult> runQueries(std::span<const std::string> commands) override;
     // The settings of the last connect, whether it worked or not; nullopt before the first and
     // after a disconnect. A reload compares them with conf.ini to see whether to reconnect.
     std::optional<config::ConnectionSettings> lastSettings() const;

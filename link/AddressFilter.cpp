@@ -69,10 +69,14 @@ bool AddressFilter::admits(std::string_view address) const {
     if (m_ranges.empty())
         return true;
     const auto value = parseAddress(address);
-    if (!value)
-        return false;
+    return value && admits(*value);
+}
+
+bool AddressFilter::admits(std::uint32_t address) const {
+    if (m_ranges.empty())
+        return true;
     for (const Range& range : m_ranges)
-        if ((*value & range.mask) == range.network)
+        if ((address & range.mask) == range.network)
             return true;
     return false;
 }

@@ -22,6 +22,8 @@ public:
 
     bool empty() const { return m_ranges.empty(); }
     bool admits(std::string_view address) const;
+    // The same for an address as a number (host order).
+    bool admits(std::uint32_t address) const;
 
     // Dotted IPv4 text as a number; nullopt for anything else.
     static std::optional<std::uint32_t> parseAddress(std::string_view text);

@@ -21,6 +21,7 @@ class ConsoleSink : public DispatchSink {
 public:
     ConsoleSink(std::ostream& out, std::ostream& err, bool verbose = false);
 
+    bool showsClientEntries() const override { return m_verbose; }
     void clientEntry(const std::string& entry) override;
     void transactionLogged(const std::string& line) override;
     // A line of the service's own, written whether verbose or not ("[控制]" requests).

@@ -13,6 +13,9 @@ class DispatchSink {
 public:
     virtual ~DispatchSink() = default;
 
+    // Whether anyone reads the activity-log entries of the datagrams. When nobody does, the
+    // dispatcher makes no text of a datagram and never calls clientEntry.
+    virtual bool showsClientEntries() const { return true; }
     // One activity-log entry: three lines, each ended by CRLF.
     virtual void clientEntry(const std::string& entry) = 0;
     // A row was appended to the online terminal list; totalText is the new total panel text.

@@ -41,4 +41,13 @@ bool checksumMatches(std::string_view frameText) {
     return true;
 }
 
+bool checksumMatches(std::span<const std::uint8_t> frame) {
+    using namespace frame;
+    constexpr std::size_t kShortest = (kHeader.size() + kMachineDigits + kLengthDigits + 2 + kChecksumDigits) / 2;
+    if (frame.size() < kShortest || frame[0] != 0xFE || frame[1] != 0x01)
+        return false;
+    const std::uint16_t crc = crc16Modbus(frame.subspan(2, frame.size() - 4));
+    return frame[frame.size() - 2] == (crc & 0xFFU) && frame[frame.size() - 1] == crc >> 8;
+}
+
 } // namespace vorlanx::link

@@ -16,5 +16,7 @@ std::string frameChecksum(std::string_view hexText);
 
 // A whole frame's text ("FE01" ... checksum) ends in the checksum of what lies between.
 bool checksumMatches(std::string_view frameText);
+// The same for a frame as received.
+bool checksumMatches(std::span<const std::uint8_t> frame);
 
 } // namespace vorlanx::link

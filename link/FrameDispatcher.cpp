@@ -8,30 +8,55 @@
 #include "link/HexText.h"
 #include "link/LogText.h"
 
-#include <charconv>
 #include <optional>
 
 namespace vorlanx::link {
 
+// The sender as text, made once and only if something shows or names it.
+class FrameDispatcher::Source {
+public:
+    explicit Source(const Peer& from) : m_from(from) {}
+
+    const std::string& address() {
+        if (m_address.empty())
+            m_address = m_from.addressText();
+        return m_address;
+    }
+    const std::string& port() {
+        if (m_port.empty())
+            m_port = std::to_string(m_from.port);
+        return m_port;
+    }
+    std::string text() { return address() + ":" + port(); }
+
+private:
+    const Peer& m_from;
+    std::string m_address;
+    std::string m_port;
+};
+
 namespace {
 
-std::string decimalOf(std::string_view hex) {
-    return convertBase(hex, 16, 10);
+// White-list count for the operator; anything below 1 is 0.
+std::string countText(const FrameReader& frame) {
+    const std::string decimal = frame.decimal(frame::kCount);
+    return decimal == "0" ? "0" : decimal;
 }
 
-// White-list count for the operator; anything that does not read as a positive number is 0.
-std::string countText(std::string_view hex) {
-    const std::string decimal = decimalOf(hex);
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
-    if (error != std::errc{} || end != decimal.data() + decimal.size() || value < 1)
-        return "0";
-    return decimal;
+TerminalTable::FrameKind kindOf(const FrameReader& frame) {
+    using Kind = TerminalTable::FrameKind;
+    if (frame.is(frame::kCommand, frame::kCardTransaction) && frame.is(frame::kKind, frame::kKindCardQuery))
+        return Kind::CardQuery;
+    if (frame.is(frame::kCommand, frame::kCardTransaction) && frame.is(frame::kKind, frame::kKindPayment))
+        return Kind::Payment;
+    if (frame.is(frame::kCommand, frame::kOfflineRecord) && frame.is(frame::kKind, frame::kKindPayment))
+        return Kind::OfflineRecord;
+    return Kind::Other;
 }
 
 } // namespace
 
-FrameDispatcher::FrameDispatcher(DatagramSender& sender, OnlineTerminals& terminals, ResultBox& results,
+FrameDispatcher::FrameDispatcher(DatagramSender& sender, TerminalTable& terminals, ResultBox& results,
                                  DispatchSink& sink, TransactionJobs* jobs, Clock clock)
     : m_sender(sender), m_terminals(terminals), m_results(results), m_sink(sink), m_jobs(jobs),
       m_clock(std::move(clock)) {
@@ -39,86 +64,94 @@ FrameDispatcher::FrameDispatcher(DatagramSender& sender, OnlineTerminals& termin
         m_clock = [] { return localTime(std::time(nullptr)); };
 }
 
-UdpEndpoint::Handler FrameDispatcher::handler() {
-    return [this](const std::string& address, std::uint16_t port, std::span<const std::uint8_t> data) {
-        dispatchDatagram(address, port, data);
-    };
+UdpEndpoint::BatchHandler FrameDispatcher::handler() {
+    return [this](std::span<const UdpEndpoint::Datagram> batch) { dispatchBatch(batch); };
+}
+
+void FrameDispatcher::dispatchBatch(std::span<const UdpEndpoint::Datagram> batch) {
+    for (const UdpEndpoint::Datagram& d : batch)
+        dispatchOne(d.from, d.bytes);
+    if (m_jobs != nullptr)
+        m_jobs->endOfBatch();
 }
 
 void FrameDispatcher::dispatchDatagram(const std::string& address, std::uint16_t port,
                                        std::span<const std::uint8_t> data) {
-    const std::string portText = std::to_string(port);
+    if (const auto value = AddressFilter::parseAddress(address))
+        dispatchDatagram(Peer{*value, port}, data);
+}
+
+void FrameDispatcher::dispatchDatagram(const Peer& from, std::span<const std::uint8_t> data) {
+    const UdpEndpoint::Datagram one{from, data};
+    dispatchBatch(std::span(&one, 1));
+}
+
+void FrameDispatcher::dispatchOne(const Peer& from, std::span<const std::uint8_t> data) {
     const FrameReader frame(data);
+    Source source(from);
+    const bool logged = m_sink.showsClientEntries();
 
     // A sender the service does not serve is logged, so that the engineer sees who knocked, and
     // nothing more: no row, no reply, no database call.
-    TerminalHealth* const health = m_health.load();
-    if (const auto filter = addressFilter(); filter && !filter->admits(address)) {
-        if (health)
-            health->refused();
-        m_sink.clientEntry(refusedEntryText(m_clock(), address, portText, frame.text()));
+    if (const auto filter = addressFilter(); filter && !filter->admits(from.address)) {
+        m_terminals.refused();
+        if (logged)
+            m_sink.clientEntry(refusedEntryText(m_clock(), source.address(), source.port(), frame.text()));
         return;
     }
 
-    const std::string_view command = frame.command();
-    const std::string_view kind = frame.kind();
     // A one-byte datagram has no machine number to show or count.
-    const std::string machine = frame.text().size() > 2 ? decimalOf(frame.machine()) : std::string();
+    const std::string machine = data.size() > 1 ? frame.decimal(frame::kMachine) : std::string();
+    const TerminalTable::FrameKind kind = kindOf(frame);
     // Counted before the entry is logged: whoever has seen the entry finds the datagram counted.
-    if (health) {
-        using Kind = TerminalHealth::FrameKind;
-        const Kind counted = command == frame::kCardTransaction && kind == frame::kKindCardQuery ? Kind::CardQuery
-                             : command == frame::kCardTransaction && kind == frame::kKindPayment ? Kind::Payment
-                             : command == frame::kOfflineRecord && kind == frame::kKindPayment   ? Kind::OfflineRecord
-                                                                                                 : Kind::Other;
-        health->heard(address, port, machine, counted, std::time(nullptr));
-        if (checksumMatches(frame.text()))
-            health->checksumMatched(address);
-    }
-
-    updateTerminalList(address, portText, machine);
-    m_sink.clientEntry(clientEntryText(m_clock(), address, portText, frame.text()));
-
-    const std::string_view replyKey = frame.replyKey();
-    const std::string source = address + ":" + portText;
+    const TerminalTable::Update update =
+        m_terminals.heard(from, machine, kind, checksumMatches(data), std::time(nullptr));
+    updateTerminalList(update, source, machine);
+    if (logged)
+        m_sink.clientEntry(clientEntryText(m_clock(), source.address(), source.port(), frame.text()));
 
     // Every rule is tested on its own; one frame may match several.
-    if (frame.acknowledgeKey() == frame::kAcknowledgeRequestKey) {
+    if (frame.is(frame::kAcknowledgeKey, frame::kAcknowledgeRequestKey)) {
         const auto reply = hexToBytes(acknowledgementFrame(frame.headerAndMachine()));
-        m_sender.sendDatagram(address, port, reply);
+        m_sender.sendDatagram(source.address(), from.port, reply);
     }
-    if (command == frame::kSettingDone)
-        appendResult(address, source + "|设置成功\r\n", true);
-    if (m_jobs != nullptr && command == frame::kCardTransaction && kind == frame::kKindCardQuery)
-        m_jobs->startCardQuery({port, std::string(frame.cardNumber()), std::string(frame.machine()), address});
-    if (m_jobs != nullptr && command == frame::kCardTransaction && kind == frame::kKindPayment)
-        m_jobs->startOnlineConsumption({port, std::string(frame.cardNumber()), std::string(frame.machine()), address,
-                                        decimalOf(frame.paymentAmount())});
-    if (m_jobs != nullptr && command == frame::kOfflineRecord && kind == frame::kKindPayment)
-        m_jobs->startOfflineUpload({portText, std::string(frame.cardNumber()), std::string(frame.machine()), address,
-                                    decimalOf(frame.offlineAmount()), std::string(frame.recordTime())});
-    if (replyKey == frame::kCountReplyKey)
-        appendResult(address, source + "|白名单数：" + countText(frame.count()) + "\r\n", false);
-    if (replyKey == frame::kClockReplyKey)
-        appendResult(address, source + "|返回时间：" + std::string(frame.terminalClock()) + "\r\n", false);
+    if (frame.is(frame::kCommand, frame::kSettingDone))
+        appendResult(from, source.text() + "|设置成功\r\n", true);
+    if (m_jobs != nullptr) {
+        switch (kind) {
+        case TerminalTable::FrameKind::CardQuery:
+            m_jobs->startCardQuery({from.port, frame.cardNumber(), frame.machine(), source.address()});
+            break;
+        case TerminalTable::FrameKind::Payment:
+            m_jobs->startOnlineConsumption({from.port, frame.cardNumber(), frame.machine(), source.address(),
+                                            frame.decimal(frame::kPaymentAmount)});
+            break;
+        case TerminalTable::FrameKind::OfflineRecord:
+            m_jobs->startOfflineUpload({source.port(), frame.cardNumber(), frame.machine(), source.address(),
+                                        frame.decimal(frame::kOfflineAmount), frame.recordTime()});
+            break;
+        case TerminalTable::FrameKind::Other:
+            break;
+        }
+    }
+    if (frame.is(frame::kReplyKey, frame::kCountReplyKey))
+        appendResult(from, source.text() + "|白名单数：" + countText(frame) + "\r\n", false);
+    if (frame.is(frame::kReplyKey, frame::kClockReplyKey))
+        appendResult(from, source.text() + "|返回时间：" + frame.terminalClock() + "\r\n", false);
 }
 
-void FrameDispatcher::updateTerminalList(const std::string& address, const std::string& portText,
+void FrameDispatcher::updateTerminalList(const TerminalTable::Update& update, Source& source,
                                          const std::string& machine) {
-    // A one-byte datagram is logged but never listed: it has no machine number to show.
-    if (machine.empty())
-        return;
-    const OnlineTerminals::Update update = m_terminals.hear(address, portText, machine);
     switch (update.change) {
-    case OnlineTerminals::Change::Added:
+    case TerminalTable::Change::Added:
         if (!update.forgotten.empty())
             m_sink.terminalRemoved(update.forgotten, {});
-        m_sink.terminalAdded(address, portText, machine, std::to_string(update.rowCount));
+        m_sink.terminalAdded(source.address(), source.port(), machine, std::to_string(update.rowCount));
         break;
-    case OnlineTerminals::Change::Removed:
-        m_sink.terminalRemoved(address, address + "的机号已变更");
+    case TerminalTable::Change::Removed:
+        m_sink.terminalRemoved(source.address(), source.address() + "的机号已变更");
         break;
-    case OnlineTerminals::Change::None:
+    case TerminalTable::Change::None:
         break;
     }
 }
@@ -133,9 +166,8 @@ std::shared_ptr<const AddressFilter> FrameDispatcher::addressFilter() const {
     return m_filter;
 }
 
-void FrameDispatcher::appendResult(const std::string& address, const std::string& line, bool recount) {
-    if (TerminalHealth* const health = m_health.load())
-        health->answered(address, line.substr(0, line.size() - kLineEnd.size()));
+void FrameDispatcher::appendResult(const Peer& from, const std::string& line, bool recount) {
+    m_terminals.answered(from.address, line.substr(0, line.size() - kLineEnd.size()));
     const std::size_t count = m_results.append(line);
     m_sink.resultAppended(line, recount ? std::optional<std::size_t>(count) : std::nullopt);
 }

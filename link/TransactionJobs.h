@@ -40,6 +40,9 @@ public:
     virtual void startCardQuery(CardQueryArgs args) = 0;
     virtual void startOnlineConsumption(OnlineConsumptionArgs args) = 0;
     virtual void startOfflineUpload(OfflineUploadArgs args) = 0;
+    // The receive worker has handed over every frame of one receive. Jobs held to be run together
+    // (card queries answered in place, in one read of the database) run now, on that worker.
+    virtual void endOfBatch() {}
 };
 
 } // namespace vorlanx::link

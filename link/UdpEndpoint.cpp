@@ -2,8 +2,11 @@
 
 #include "link/DebugLog.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #ifdef _WIN32
@@ -155,8 +158,8 @@ void setReceiveOptions(UdpEndpoint::SocketHandle s) {
     if (setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout) != 0)
         debugLog("UdpEndpoint", "SO_RCVTIMEO: " + lastSocketError());
 #ifdef _WIN32
-    // Without this, Winsock fails the next recvfrom with WSAECONNRESET whenever a reply went to
-    // a terminal that has gone away (ICMP port unreachable), for every terminal on the port.
+        // Without this, Winsock fails the next recvfrom with WSAECONNRESET whenever a reply went to
+        // a terminal that has gone away (ICMP port unreachable), for every terminal on the port.
 #ifndef SIO_UDP_CONNRESET
 #define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
 #endif
@@ -177,9 +180,20 @@ void setReceiveOptions(UdpEndpoint::SocketHandle s) {
 
 UdpEndpoint::UdpEndpoint() : m_socket(kNoSocket) {}
 
-UdpEndpoint::~UdpEndpoint() { close(); }
+UdpEndpoint::~UdpEndpoint() {
+    close();
+}
 
 bool UdpEndpoint::open(Handler handler) {
+    if (!handler)
+        return openForBatches(BatchHandler{});
+    return openForBatches([handler = std::move(handler)](std::span<const Datagram> batch) {
+        for (const Datagram& d : batch)
+            handler(d.from.addressText(), d.from.port, d.bytes);
+    });
+}
+
+bool UdpEndpoint::openForBatches(BatchHandler handler) {
     close();
     std::lock_guard life(m_lifecycleMutex);
     if (!startSocketLayer())
@@ -198,7 +212,13 @@ bool UdpEndpoint::open(Handler handler) {
     }
     m_stop = false;
     m_lastRound = std::chrono::steady_clock::now().time_since_epoch().count();
-    m_worker = std::thread(&UdpEndpoint::receiveLoop, this, s, std::move(handler));
+#ifdef __linux__
+    const bool batching = m_batchReceive;
+#else
+    const bool batching = false;
+#endif
+    m_batching = batching;
+    m_worker = std::thread(&UdpEndpoint::receiveLoop, this, s, std::move(handler), batching);
     return true;
 }
 
@@ -223,11 +243,54 @@ int UdpEndpoint::sendDatagram(const std::string& address, std::uint16_t port, st
     std::shared_lock lock(m_socketMutex);
     if (m_socket == kNoSocket)
         return -1;
-    const auto sent = ::sendto(m_socket, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()),
-                               0, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    const auto sent = ::sendto(m_socket, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), 0,
+                               reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
     if (sent < 0)
         debugLog("UdpEndpoint", "sendto " + address + ":" + std::to_string(port) + ": " + lastSocketError());
     return static_cast<int>(sent);
+}
+
+void UdpEndpoint::sendDatagrams(std::span<const Outgoing> datagrams) {
+#ifdef __linux__
+    constexpr std::size_t kChunk = kReceiveBatch;
+    std::array<mmsghdr, kChunk> messages{};
+    std::array<iovec, kChunk> parts{};
+    std::array<sockaddr_in, kChunk> to{};
+    std::shared_lock lock(m_socketMutex);
+    if (m_socket == kNoSocket)
+        return;
+    while (!datagrams.empty()) {
+        std::size_t count = 0;
+        for (const Outgoing& d : datagrams.first(std::min(kChunk, datagrams.size()))) {
+            if (!makeAddress(d.address, d.port, to[count]))
+                continue; // not an address: never sent, as sendDatagram refuses it
+            parts[count] = {const_cast<std::uint8_t*>(d.bytes.data()), d.bytes.size()};
+            messages[count] = {};
+            messages[count].msg_hdr.msg_name = &to[count];
+            messages[count].msg_hdr.msg_namelen = sizeof to[count];
+            messages[count].msg_hdr.msg_iov = &parts[count];
+            messages[count].msg_hdr.msg_iovlen = 1;
+            ++count;
+        }
+        datagrams = datagrams.subspan(std::min(kChunk, datagrams.size()));
+        // sendmmsg stops at the first message that fails; the rest are sent on, past it.
+        for (std::size_t sent = 0; sent < count;) {
+            const int n = ::sendmmsg(m_socket, messages.data() + sent, static_cast<unsigned>(count - sent), 0);
+            if (n > 0) {
+                sent += static_cast<std::size_t>(n);
+                continue;
+            }
+            const sockaddr_in& failed = to[sent];
+            char text[INET_ADDRSTRLEN] = {};
+            inet_ntop(AF_INET, &failed.sin_addr, text, sizeof text);
+            debugLog("UdpEndpoint", std::string("sendto ") + text + ":" + std::to_string(ntohs(failed.sin_port)) +
+                                        ": " + lastSocketError());
+            ++sent;
+        }
+    }
+#else
+    DatagramSender::sendDatagrams(datagrams);
+#endif
 }
 
 void UdpEndpoint::stopReceiving() {
@@ -266,7 +329,7 @@ bool UdpEndpoint::close() {
 #ifdef _WIN32
     wakeReceiver(s);
 #else
-    ::shutdown(s, SHUT_RDWR); // wakes a blocked recvfrom
+    ::shutdown(s, SHUT_RDWR);              // wakes a blocked recvfrom
 #endif
     if (m_worker.joinable())
         m_worker.join();
@@ -300,31 +363,106 @@ std::chrono::steady_clock::time_point UdpEndpoint::lastReceiveRound() const {
         std::chrono::steady_clock::duration(m_lastRound.load(std::memory_order_relaxed)));
 }
 
-void UdpEndpoint::receiveLoop(SocketHandle s, Handler handler) {
+#ifdef __linux__
+struct UdpEndpoint::ReceiveBatch {
+    // One byte more than the largest datagram per slot: a datagram that fills its slot was
+    // longer than allowed and is dropped, as Winsock does with its "message too long" error.
+    static constexpr std::size_t kSlot = kMaxDatagram + 1;
+    std::vector<std::uint8_t> buffers = std::vector<std::uint8_t>(kReceiveBatch * kSlot);
+    std::array<mmsghdr, kReceiveBatch> messages{};
+    std::array<iovec, kReceiveBatch> parts{};
+    std::array<sockaddr_in, kReceiveBatch> from{};
+    std::array<Datagram, kReceiveBatch> taken{};
+};
+
+bool UdpEndpoint::receiveBatch(SocketHandle s, const BatchHandler& handler, ReceiveBatch& batch) {
+    for (unsigned i = 0; i < kReceiveBatch; ++i) {
+        batch.parts[i] = {batch.buffers.data() + i * ReceiveBatch::kSlot, ReceiveBatch::kSlot};
+        msghdr& header = batch.messages[i].msg_hdr;
+        header = {};
+        header.msg_name = &batch.from[i];
+        header.msg_namelen = sizeof batch.from[i];
+        header.msg_iov = &batch.parts[i];
+        header.msg_iovlen = 1;
+        batch.messages[i].msg_len = 0;
+    }
+    // MSG_WAITFORONE: the first datagram is waited for (up to the receive timeout, or until the
+    // socket is shut down on stop); the rest are only those already queued.
+    const int n = ::recvmmsg(s, batch.messages.data(), kReceiveBatch, MSG_WAITFORONE, nullptr);
+    if (n < 0) {
+        if (errno == ENOSYS)
+            return false;
+        if (!receiveTimedOut())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return true;
+    }
+    if (m_stop.load(std::memory_order_acquire))
+        return true;
+    std::size_t taken = 0;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+        const mmsghdr& message = batch.messages[i];
+        // Each datagram of a batch is checked on its own: a long one is dropped, the rest go on.
+        if ((message.msg_hdr.msg_flags & MSG_TRUNC) != 0 || message.msg_len > kMaxDatagram)
+            continue;
+        const sockaddr_in& from = batch.from[i];
+        batch.taken[taken++] = {
+            Peer{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)},
+            std::span<const std::uint8_t>(batch.buffers.data() + i * ReceiveBatch::kSlot, message.msg_len)};
+    }
+    if (handler && taken > 0)
+        handler(std::span<const Datagram>(batch.taken.data(), taken));
+    return true;
+}
+#else
+struct UdpEndpoint::ReceiveBatch {};
+
+bool UdpEndpoint::receiveBatch(SocketHandle, const BatchHandler&, ReceiveBatch&) {
+    return false;
+}
+#endif
+
+void UdpEndpoint::receiveOne(SocketHandle s, const BatchHandler& handler, std::vector<std::uint8_t>& buffer) {
+    sockaddr_in from{};
+    SockLen fromLen = sizeof from;
+    const auto n = ::recvfrom(s, reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()), 0,
+                              reinterpret_cast<sockaddr*>(&from), &fromLen);
+    if (m_stop.load(std::memory_order_acquire))
+        return;
+    if (n < 0) {
+        // A failed receive pauses briefly, so that a broken socket never spins the CPU;
+        // a received datagram is followed at once by the next receive.
+        if (!receiveTimedOut())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return;
+    }
+    if (static_cast<std::size_t>(n) > kMaxDatagram)
+        return;
+    const Datagram one{Peer{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)},
+                       std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n))};
+    if (handler)
+        handler(std::span<const Datagram>(&one, 1));
+}
+
+void UdpEndpoint::receiveLoop(SocketHandle s, BatchHandler handler, bool batching) {
     // One byte more than the largest datagram: a datagram that fills it was longer than
     // allowed and is dropped, as Winsock does with its "message too long" error.
-    std::vector<std::uint8_t> buffer(kMaxDatagram + 1);
+    std::vector<std::uint8_t> buffer;
+    std::unique_ptr<ReceiveBatch> batch;
+    if (batching)
+        batch = std::make_unique<ReceiveBatch>();
+    else
+        buffer.resize(kMaxDatagram + 1);
     while (!m_stop.load(std::memory_order_acquire)) {
         m_lastRound.store(std::chrono::steady_clock::now().time_since_epoch().count(), std::memory_order_relaxed);
-        sockaddr_in from{};
-        SockLen fromLen = sizeof from;
-        const auto n = ::recvfrom(s, reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()), 0,
-                                  reinterpret_cast<sockaddr*>(&from), &fromLen);
-        if (m_stop.load(std::memory_order_acquire))
-            break;
-        if (n < 0) {
-            // A failed receive pauses briefly, so that a broken socket never spins the CPU;
-            // a received datagram is followed at once by the next receive.
-            if (!receiveTimedOut())
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            continue;
+        if (batch) {
+            if (receiveBatch(s, handler, *batch))
+                continue;
+            // No batch call in this kernel: one datagram per call from now on.
+            batch.reset();
+            m_batching = false;
+            buffer.resize(kMaxDatagram + 1);
         }
-        if (static_cast<std::size_t>(n) > kMaxDatagram)
-            continue;
-        char text[INET_ADDRSTRLEN] = {};
-        inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
-        if (handler)
-            handler(text, ntohs(from.sin_port), std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)));
+        receiveOne(s, handler, buffer);
     }
 }
 

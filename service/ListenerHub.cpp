@@ -7,16 +7,26 @@ namespace vorlanx::service {
 void ListenerHub::attach(ServiceListener* listener) {
     std::unique_lock lock(m_mutex);
     m_listener = listener;
+    recountReaders();
 }
 
 void ListenerHub::addObserver(ServiceListener* observer) {
     std::unique_lock lock(m_mutex);
     m_observers.push_back(observer);
+    recountReaders();
 }
 
 void ListenerHub::removeObserver(ServiceListener* observer) {
     std::unique_lock lock(m_mutex);
     std::erase(m_observers, observer);
+    recountReaders();
+}
+
+void ListenerHub::recountReaders() {
+    bool shows = m_listener != nullptr && m_listener->showsClientEntries();
+    for (const ServiceListener* observer : m_observers)
+        shows = shows || observer->showsClientEntries();
+    m_showsEntries.store(shows, std::memory_order_relaxed);
 }
 
 template <typename Report> void ListenerHub::pass(Report&& report) {

@@ -2,6 +2,7 @@
 
 #include "service/ServiceListener.h"
 
+#include <atomic>
 #include <shared_mutex>
 #include <vector>
 
@@ -17,6 +18,9 @@ public:
     void addObserver(ServiceListener* observer);
     void removeObserver(ServiceListener* observer);
 
+    // Whether the listener or an observer attached now shows the entries; read for every datagram,
+    // so it is kept up to date on attach and detach rather than asked of each.
+    bool showsClientEntries() const override { return m_showsEntries.load(std::memory_order_relaxed); }
     void clientEntry(const std::string& entry) override;
     void terminalAdded(const std::string& address, const std::string& portText, const std::string& machine,
                        const std::string& totalText) override;
@@ -39,10 +43,12 @@ public:
 
 private:
     template <typename Report> void pass(Report&& report);
+    void recountReaders(); // under the unique lock
 
     std::shared_mutex m_mutex;
     ServiceListener* m_listener = nullptr;
     std::vector<ServiceListener*> m_observers;
+    std::atomic<bool> m_showsEntries{false};
 };
 
 } // namespace vorlanx::service

@@ -7,6 +7,7 @@ namespace vorlanx::service {
 // A listener that ignores every report; observers override the few they follow.
 class NullServiceListener : public ServiceListener {
 public:
+    bool showsClientEntries() const override { return false; }
     void clientEntry(const std::string&) override {}
     void terminalAdded(const std::string&, const std::string&, const std::string&, const std::string&) override {}
     void terminalRemoved(const std::string&, const std::string&) override {}

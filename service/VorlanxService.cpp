@@ -29,7 +29,6 @@ VorlanxService::VorlanxService(Options options)
       m_databaseWorker(1, kDatabaseJobQueue) {
     if (!m_restart)
         m_restart = [] { return restartSelf(config::kSaveRestartDelay); };
-    m_dispatcher.setTerminalHealth(&m_health);
 }
 
 std::optional<std::string> VorlanxService::applyAllowList(bool keepOnError) {
@@ -64,7 +63,7 @@ VorlanxService::Status VorlanxService::status() {
     }
     s.databaseConnected = m_database.isConnected();
     s.personnelRows = m_personnelRows.size();
-    s.totals = m_health.totals();
+    s.totals = m_terminals.totals();
     s.dropped = m_pool.droppedCount();
     s.queueDepth = m_pool.queueDepth();
     s.uptimeSeconds = static_cast<std::uint64_t>(
@@ -230,7 +229,7 @@ void VorlanxService::noteDatabaseWait(bool waiting) {
 }
 
 VorlanxService::ListenResult VorlanxService::startListening(std::uint16_t port) {
-    const bool bound = port != 0 && m_endpoint.open(m_dispatcher.handler()) && m_endpoint.bindPort("", port);
+    const bool bound = port != 0 && m_endpoint.openForBatches(m_dispatcher.handler()) && m_endpoint.bindPort("", port);
     if (!bound) {
         // The socket of a failed start is closed and its worker ended: nothing outlives it.
         m_endpoint.close();
@@ -316,7 +315,7 @@ bool VorlanxService::listening() const {
 }
 
 void VorlanxService::clearOnlineTerminals() {
-    m_terminals.clear();
+    m_terminals.clearRows();
 }
 
 void VorlanxService::loadPersonnelList(std::string machineText) {

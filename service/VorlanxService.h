@@ -6,7 +6,7 @@
 #include "link/AddressFilter.h"
 #include "db/ServiceDatabase.h"
 #include "link/FrameDispatcher.h"
-#include "link/OnlineTerminals.h"
+#include "link/TerminalTable.h"
 #include "link/ResultBox.h"
 #include "link/SharedClock.h"
 #include "link/UdpEndpoint.h"
@@ -158,16 +158,16 @@ public:
         std::string databaseKind; // "none", "sqlserver" or "builtin"
         bool databaseConnected = false;
         std::size_t personnelRows = 0;
-        link::TerminalHealth::Totals totals;
+        link::TerminalTable::Totals totals;
         std::uint64_t dropped = 0; // frames dropped because the queue was full
         std::size_t queueDepth = 0;
         std::uint64_t uptimeSeconds = 0;
         bool waitingOnDatabase = false;
     };
     Status status();
-    std::vector<link::TerminalHealth::Terminal> heardTerminals() const { return m_health.terminals(); }
-    std::optional<link::TerminalHealth::Terminal> heardTerminal(const std::string& address) const {
-        return m_health.terminal(address);
+    std::vector<link::TerminalTable::Terminal> heardTerminals() const { return m_terminals.terminals(); }
+    std::optional<link::TerminalTable::Terminal> heardTerminal(const std::string& address) const {
+        return m_terminals.terminal(address);
     }
 
     const std::filesystem::path& dir() const { return m_dir; }
@@ -175,7 +175,7 @@ public:
     link::UdpEndpoint& endpoint() { return m_endpoint; }
     db::ServiceDatabase& database() { return m_database; }
     link::ResultBox& results() { return m_results; }
-    link::OnlineTerminals& terminals() { return m_terminals; }
+    link::TerminalTable& terminals() { return m_terminals; }
     txn::PersonnelSource& personnel() { return m_personnel; }
 
 private:
@@ -213,12 +213,11 @@ private:
     std::atomic<bool> m_waitingOnDatabase{false};
     const std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
     ListenerHub m_hub;
-    link::TerminalHealth m_health;
     link::SharedClock m_clock;
     // Declared in the order they are built; destroyed in reverse, so every worker ends before
     // what it uses goes.
     db::ServiceDatabase m_database;
-    link::OnlineTerminals m_terminals;
+    link::TerminalTable m_terminals;
     link::ResultBox m_results;
     link::UdpEndpoint m_endpoint;
     PersonnelRows m_personnelRows;

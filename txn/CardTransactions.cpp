@@ -65,6 +65,28 @@ void CardTransactions::runCardQuery(const link::CardQueryArgs& args) {
     m_sender.sendDatagram(args.address, args.port, frame);
 }
 
+void CardTransactions::runCardQueries(std::span<const link::CardQueryArgs> queries) {
+    std::vector<std::string> commands;
+    commands.reserve(queries.size());
+    for (const link::CardQueryArgs& args : queries)
+        commands.push_back(cardQueryCommand(args.card, args.machine));
+    std::vector<db::QueryResult> results = m_database.runQueries(commands);
+    std::vector<link::DatagramSender::Outgoing> replies;
+    replies.reserve(queries.size());
+    for (std::size_t i = 0; i < queries.size() && i < results.size(); ++i) {
+        const link::CardQueryArgs& args = queries[i];
+        db::QueryResult& result = results[i];
+        if (result.wasDropped())
+            continue;
+        if (!result.isOpen())
+            appendResult(cardQueryFailedLine(args.card));
+        const Answer answer = readAnswer(result);
+        replies.push_back({args.address, args.port,
+                           link::hexToBytes(replyFrame(args.machine, link::frame::kCardQueryResultPrefix, answer))});
+    }
+    m_sender.sendDatagrams(replies);
+}
+
 void CardTransactions::runOnlineConsumption(const link::OnlineConsumptionArgs& args) {
     // Date and time come from one reading of the clock, so a payment at midnight is never
     // booked with the new date and the old time.

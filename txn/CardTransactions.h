@@ -20,6 +20,10 @@ public:
 
     // Always replies, with blank display lines when the database cannot answer.
     void runCardQuery(const link::CardQueryArgs& args);
+    // Several card queries, read together and answered together, in order.
+    void runCardQueries(std::span<const link::CardQueryArgs> queries);
+    // Whether a card query is best answered on the thread the frame arrived on.
+    bool queriesInPlace() const { return m_database.readsInPlace(); }
     // Replies only when the procedure gave a result code; the terminal times out otherwise.
     void runOnlineConsumption(const link::OnlineConsumptionArgs& args);
     // Acknowledges only a record the procedure reports as booked ("1").

@@ -19,13 +19,21 @@ TransactionPool::TransactionPool(CardTransactions& transactions, std::size_t wor
       m_bookings(std::max<std::size_t>(bookingWorkers, 1), capacity) {}
 
 void TransactionPool::startCardQuery(link::CardQueryArgs args) {
+    // On the built-in database a query is a read of a few microseconds: handing it to a worker cost
+    // more than the read (a wake-up and a switch of threads per frame), so the receive worker answers
+    // it itself once its batch is dispatched, the queries of the batch in one read, the replies in
+    // one send. Queries on SQL Server wait on the network and keep their workers.
+    if (m_transactions.queriesInPlace()) {
+        m_heldQueries.push_back(std::move(args));
+        return;
+    }
     post(
         m_pool, [this, args = std::move(args)] { m_transactions.runCardQuery(args); }, kCardQuery);
 }
 
 void TransactionPool::startOnlineConsumption(link::OnlineConsumptionArgs args) {
-    std::string key = args.address + ":" + std::to_string(args.port) + "|" + args.machine + "|" + args.card + "|" +
-                      args.amount;
+    std::string key =
+        args.address + ":" + std::to_string(args.port) + "|" + args.machine + "|" + args.card + "|" + args.amount;
     {
         std::lock_guard lock(m_paymentsMutex);
         // A terminal has one payment outstanding at a time, so the same frame from the same
@@ -45,6 +53,13 @@ void TransactionPool::startOnlineConsumption(link::OnlineConsumptionArgs args) {
         kPayment, [this, key] { paymentDone(key); });
     if (!queued)
         paymentDone(key);
+}
+
+void TransactionPool::endOfBatch() {
+    if (m_heldQueries.empty())
+        return;
+    m_transactions.runCardQueries(m_heldQueries);
+    m_heldQueries.clear();
 }
 
 std::size_t TransactionPool::paymentsUnderWay() {

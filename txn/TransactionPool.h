@@ -40,6 +40,8 @@ public:
     void startCardQuery(link::CardQueryArgs args) override;
     void startOnlineConsumption(link::OnlineConsumptionArgs args) override;
     void startOfflineUpload(link::OfflineUploadArgs args) override;
+    // Runs the card queries held since the last batch, in place.
+    void endOfBatch() override;
 
     // Frames dropped because the queue was full, since the pool was made.
     std::uint64_t droppedCount() const { return m_dropped.load(); }
@@ -97,6 +99,9 @@ private:
     // second would book the meal twice.
     std::mutex m_paymentsMutex;
     std::unordered_set<std::string> m_paymentsUnderWay;
+    // Card queries to answer in place at the end of the receive's batch; touched by the receive
+    // worker only.
+    std::vector<link::CardQueryArgs> m_heldQueries;
     WorkerPool m_pool;
     WorkerPool m_bookings;
 };

@@ -22,7 +22,7 @@ std::string localTimeText(std::time_t t) {
 }
 } // namespace
 
-std::string onlineRowTip(const link::TerminalHealth::Terminal& t) {
+std::string onlineRowTip(const link::TerminalTable::Terminal& t) {
     std::string tip = "最后收到：" + localTimeText(t.lastHeard) + "\n帧：" + std::to_string(t.frames) + "  查询：" +
                       std::to_string(t.queries) + "  消费：" + std::to_string(t.payments) + "  离线：" +
                       std::to_string(t.offlineRecords);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/SettingsTexts.h"
-#include "link/TerminalHealth.h"
+#include "link/TerminalTable.h"
 
 #include <string>
 #include <string_view>
@@ -33,6 +33,6 @@ std::string allowListRefusedText(std::string_view entry);
 
 // The tooltip of a row of the online terminal list: what the service has heard from it, the
 // time in local time.
-std::string onlineRowTip(const link::TerminalHealth::Terminal& terminal);
+std::string onlineRowTip(const link::TerminalTable::Terminal& terminal);
 
 } // namespace vorlanx::ui

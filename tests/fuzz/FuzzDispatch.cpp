@@ -7,7 +7,7 @@
 #include "link/DispatchSink.h"
 #include "link/FrameDispatcher.h"
 #include "link/HexText.h"
-#include "link/OnlineTerminals.h"
+#include "link/TerminalTable.h"
 #include "link/ResultBox.h"
 #include "link/TransactionJobs.h"
 
@@ -46,7 +46,7 @@ struct CountingJobs final : TransactionJobs {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CountingSender sender;
-    OnlineTerminals terminals;
+    TerminalTable terminals;
     ResultBox results;
     QuietSink sink;
     CountingJobs jobs;

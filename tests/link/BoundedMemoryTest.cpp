@@ -38,12 +38,10 @@ TEST(BoundedMemory, TablesStopAtTheirBoundAndForgetTheLongestSilent) {
     constexpr std::size_t kBound = 16384;
     constexpr std::size_t kResultLines = 10000;
     RemovalSink sink;
-    OnlineTerminals terminals;
+    TerminalTable terminals;
     ResultBox results;
-    TerminalHealth health;
     UdpEndpoint endpoint; // never opened: the replies to keep-alives go nowhere
     FrameDispatcher dispatcher(endpoint, terminals, results, sink);
-    dispatcher.setTerminalHealth(&health);
 
     const auto settingDone = hexToBytes("FE0100010001810000");
     const std::string keeper = "127.255.255.254";
@@ -57,15 +55,15 @@ TEST(BoundedMemory, TablesStopAtTheirBoundAndForgetTheLongestSilent) {
         }
     }
 
-    EXPECT_EQ(terminals.size(), kBound);
-    EXPECT_EQ(health.terminals().size(), kBound);
-    EXPECT_TRUE(health.terminal(keeper));
-    EXPECT_TRUE(health.terminal(senderAddress(kSenders)));
-    EXPECT_FALSE(health.terminal(senderAddress(1)));
+    EXPECT_EQ(terminals.rowCount(), kBound);
+    EXPECT_EQ(terminals.terminals().size(), kBound);
+    EXPECT_TRUE(terminals.terminal(keeper));
+    EXPECT_TRUE(terminals.terminal(senderAddress(kSenders)));
+    EXPECT_FALSE(terminals.terminal(senderAddress(1)));
     // The oldest still kept is the first sender after those that made room.
     const std::size_t forgotten = kSenders + 1 - kBound;
-    EXPECT_FALSE(health.terminal(senderAddress(static_cast<unsigned>(forgotten))));
-    EXPECT_TRUE(health.terminal(senderAddress(static_cast<unsigned>(forgotten + 2))));
+    EXPECT_FALSE(terminals.terminal(senderAddress(static_cast<unsigned>(forgotten))));
+    EXPECT_TRUE(terminals.terminal(senderAddress(static_cast<unsigned>(forgotten + 2))));
 
     // The window's list loses the same rows, oldest first, without a word in the status panel.
     ASSERT_EQ(sink.removed.size(), forgotten);
@@ -73,7 +71,7 @@ TEST(BoundedMemory, TablesStopAtTheirBoundAndForgetTheLongestSilent) {
     EXPECT_EQ(sink.statusTexts, "");
     const auto rows = terminals.rows();
     EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [&](const TerminalRow& r) { return r.address == keeper; }), 1);
-    EXPECT_EQ(health.totals().datagrams, frames);
+    EXPECT_EQ(terminals.totals().datagrams, frames);
 
     // The box keeps its last lines; the success count still counts every reply since the clear.
     EXPECT_EQ(results.successCount(), frames);

@@ -99,7 +99,7 @@ std::tm at(int hour, int minute, int second) { return vorlanx::test::may8th2020(
 // The listener endpoint with the dispatcher as its handler, as the service runs it.
 struct Dispatching : ::testing::Test {
     void SetUp() override {
-        ASSERT_TRUE(listener.open(dispatcher.handler()));
+        ASSERT_TRUE(listener.openForBatches(dispatcher.handler()));
         ASSERT_TRUE(listener.bindPort("127.0.0.1", 0));
         port = listener.localPort();
         ASSERT_NE(port, 0);
@@ -121,14 +121,13 @@ struct Dispatching : ::testing::Test {
 
     RecordingSink sink;
     RecordingJobs jobs;
-    OnlineTerminals terminals;
+    TerminalTable terminals;
     ResultBox results;
     UdpEndpoint listener;
     FrameDispatcher dispatcher{listener, terminals, results, sink, &jobs, [] { return at(10, 5, 0); }};
     std::uint16_t port = 0;
     std::size_t sent = 0;
     FakeTerminal terminal{"127.0.0.1"};
-    TerminalHealth health;
 };
 
 TEST_F(Dispatching, AcknowledgesA74FrameEvenWithAWrongChecksum) {
@@ -198,13 +197,13 @@ TEST_F(Dispatching, OneByteDatagramIsLoggedWithoutARow) {
     ASSERT_TRUE(allHandled());
     EXPECT_EQ(sink.events(), (std::vector<std::string>{"entry 2020年5月8日10时5分\r\n[客户]" + source(terminal) +
                                                        "\r\n[数据]FE\r\n"}));
-    EXPECT_EQ(terminals.size(), 0u);
+    EXPECT_EQ(terminals.rowCount(), 0u);
 }
 
 TEST_F(Dispatching, EmptyDatagramIsLoggedWithoutARow) {
     send(terminal, "");
     ASSERT_TRUE(allHandled());
-    EXPECT_EQ(terminals.size(), 0u);
+    EXPECT_EQ(terminals.rowCount(), 0u);
 }
 
 TEST_F(Dispatching, NeighbouringAddressesGetTheirOwnRows) {
@@ -239,7 +238,7 @@ TEST_F(Dispatching, MachineNumberChangeRemovesTheRowUntilTheNextFrame) {
     ASSERT_TRUE(allHandled());
     EXPECT_EQ(sink.eventsStartingWith("removed"),
               (std::vector<std::string>{"removed 127.0.0.1 status 127.0.0.1的机号已变更"}));
-    EXPECT_EQ(terminals.size(), 0u);
+    EXPECT_EQ(terminals.rowCount(), 0u);
     send(terminal, "FE010005000111E460");
     ASSERT_TRUE(allHandled());
     EXPECT_EQ(terminals.rows(), (std::vector<TerminalRow>{{"127.0.0.1", std::to_string(terminal.port), "5"}}));
@@ -303,7 +302,6 @@ const std::string kPayment = "FE010001000D6300BC614E00000000FAABCD";
 const std::string kOffline = "FE01000100137600BC614E00200508100503000004E2ABCD";
 
 TEST_F(Dispatching, SenderOutsideTheAllowListIsLoggedAsRefusedAndNothingMore) {
-    dispatcher.setTerminalHealth(&health);
     dispatcher.setAddressFilter(std::make_shared<const AddressFilter>(
         std::get<AddressFilter>(AddressFilter::parse("10.0.0.0/8, 192.168.1.20"))));
     send(terminal, kCardQuery);
@@ -318,8 +316,8 @@ TEST_F(Dispatching, SenderOutsideTheAllowListIsLoggedAsRefusedAndNothingMore) {
         std::lock_guard lock(jobs.m_mutex);
         EXPECT_TRUE(jobs.queries.empty());
     }
-    EXPECT_EQ(health.totals().refused, 3u); // the two frames and the marker
-    EXPECT_EQ(health.totals().datagrams, 0u);
+    EXPECT_EQ(terminals.totals().refused, 3u); // the two frames and the marker
+    EXPECT_EQ(terminals.totals().datagrams, 0u);
 
     // A filter taken away while listening serves the sender from the next datagram on.
     dispatcher.setAddressFilter(std::make_shared<const AddressFilter>(
@@ -329,14 +327,13 @@ TEST_F(Dispatching, SenderOutsideTheAllowListIsLoggedAsRefusedAndNothingMore) {
 }
 
 TEST_F(Dispatching, EveryTerminalIsCountedByKindWithItsLastAnswer) {
-    dispatcher.setTerminalHealth(&health);
     send(terminal, kCardQuery);
     send(terminal, kPayment);
     send(terminal, kPayment);
     send(terminal, kOffline);
     send(terminal, "FE010001000181E40C");
     ASSERT_TRUE(allHandled());
-    const auto t = health.terminal("127.0.0.1");
+    const auto t = terminals.terminal("127.0.0.1");
     ASSERT_TRUE(t);
     EXPECT_EQ(t->frames, 6u); // with the marker
     EXPECT_EQ(t->queries, 1u);
@@ -346,13 +343,13 @@ TEST_F(Dispatching, EveryTerminalIsCountedByKindWithItsLastAnswer) {
     EXPECT_EQ(t->port, terminal.port);
     EXPECT_EQ(t->lastAnswer, source(terminal) + "|设置成功");
     EXPECT_GE(t->lastHeard, t->firstHeard);
-    EXPECT_EQ(health.totals().answers, 1u);
-    EXPECT_EQ(health.totals().datagrams, 6u);
+    EXPECT_EQ(terminals.totals().answers, 1u);
+    EXPECT_EQ(terminals.totals().datagrams, 6u);
 }
 
 TEST(DispatchingWithoutJobs, CardFramesAreOnlyLogged) {
     RecordingSink sink;
-    OnlineTerminals terminals;
+    TerminalTable terminals;
     ResultBox results;
     UdpEndpoint unopened;
     FrameDispatcher dispatcher(unopened, terminals, results, sink);

@@ -11,6 +11,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
+#ifdef __linux__
+constexpr bool kBatchCallExists = true;
+#else
+constexpr bool kBatchCallExists = false;
+#endif
+
 struct Received {
     std::string address;
     std::uint16_t port = 0;
@@ -177,6 +183,78 @@ TEST(UdpEndpoint, BadAddressTextIsRefused) {
     ASSERT_TRUE(endpoint.open({}));
     EXPECT_FALSE(endpoint.bindPort("not an address", 0));
     EXPECT_EQ(endpoint.sendDatagram("300.1.1.1", 9, std::vector<std::uint8_t>{1}), -1);
+}
+
+// A burst queued while the worker is busy: the batch receive takes it several datagrams per call,
+// the plain one datagram by datagram, and both deliver every datagram that fits, whole, in order,
+// with its sender, and drop the ones too long (each checked on its own within a batch).
+TEST(UdpEndpoint, BatchAndPlainReceiveDeliverABurstAlike) {
+    std::vector<vorlanx::link::UdpEndpoint> senders(3);
+    for (auto& sender : senders) {
+        ASSERT_TRUE(sender.open({}));
+        ASSERT_TRUE(sender.bindPort("127.0.0.1", 0));
+    }
+    std::vector<std::vector<std::uint8_t>> corpus;
+    for (std::size_t i = 0; i < 120; ++i) {
+        const std::size_t size = i == 7    ? vorlanx::link::UdpEndpoint::kMaxDatagram
+                                 : i == 8  ? vorlanx::link::UdpEndpoint::kMaxDatagram + 1
+                                 : i == 61 ? 9000
+                                           : (i * 37) % 90;
+        std::vector<std::uint8_t> bytes(size);
+        for (std::size_t b = 0; b < size; ++b)
+            bytes[b] = static_cast<std::uint8_t>(i * 7 + b);
+        corpus.push_back(std::move(bytes));
+    }
+
+    const auto receiveBurst = [&](bool batches) {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool released = false;
+        std::vector<Received> got;
+        vorlanx::link::UdpEndpoint listener;
+        listener.setBatchReceive(batches);
+        EXPECT_TRUE(
+            listener.open([&](const std::string& address, std::uint16_t from, std::span<const std::uint8_t> data) {
+                std::unique_lock lock(mutex);
+                got.push_back({address, from, {data.begin(), data.end()}});
+                changed.notify_all();
+                // The first datagram holds the worker until the whole burst is queued.
+                changed.wait(lock, [&] { return released; });
+            }));
+        EXPECT_TRUE(listener.bindPort("127.0.0.1", 0));
+        senders[0].sendDatagram("127.0.0.1", listener.localPort(), std::vector<std::uint8_t>{0xEE});
+        {
+            std::unique_lock lock(mutex);
+            EXPECT_TRUE(changed.wait_for(lock, 10s, [&] { return !got.empty(); }));
+        }
+        for (std::size_t i = 0; i < corpus.size(); ++i)
+            senders[i % senders.size()].sendDatagram("127.0.0.1", listener.localPort(), corpus[i]);
+        std::unique_lock lock(mutex);
+        released = true;
+        changed.notify_all();
+        EXPECT_TRUE(changed.wait_for(lock, 10s, [&] { return got.size() == corpus.size() - 1; }));
+        lock.unlock();
+        EXPECT_EQ(listener.receivesInBatches(), batches && kBatchCallExists);
+        listener.close();
+        return got;
+    };
+
+    std::vector<Received> expected;
+    for (std::size_t i = 0; i < corpus.size(); ++i)
+        if (corpus[i].size() <= vorlanx::link::UdpEndpoint::kMaxDatagram)
+            expected.push_back({"127.0.0.1", senders[i % senders.size()].localPort(), corpus[i]});
+    for (const bool batches : {true, false}) {
+        SCOPED_TRACE(batches ? "batches" : "one by one");
+        std::vector<Received> got = receiveBurst(batches);
+        ASSERT_FALSE(got.empty());
+        got.erase(got.begin()); // the datagram that held the worker
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].address, expected[i].address) << i;
+            EXPECT_EQ(got[i].port, expected[i].port) << i;
+            EXPECT_EQ(got[i].data, expected[i].data) << i;
+        }
+    }
 }
 
 } // namespace

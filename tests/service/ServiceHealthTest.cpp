@@ -38,6 +38,7 @@ TEST(ServiceHealth, AliveOnlyWhileListening) {
 // receive worker, which reports every frame, is stuck in it until the test lets it go.
 class StuckLog : public service::NullServiceListener {
 public:
+    bool showsClientEntries() const override { return true; }
     void clientEntry(const std::string&) override {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_open; });

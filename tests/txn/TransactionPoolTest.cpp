@@ -4,7 +4,7 @@
 #include "db/ConnectionGate.h"
 #include "db/DatabaseCall.h"
 #include "link/FrameDispatcher.h"
-#include "link/OnlineTerminals.h"
+#include "link/TerminalTable.h"
 #include "link/ResultBox.h"
 #include "link/SharedClock.h"
 
@@ -64,7 +64,7 @@ private:
 class Service : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(listener.open(dispatcher.handler()));
+        ASSERT_TRUE(listener.openForBatches(dispatcher.handler()));
         ASSERT_TRUE(listener.bindPort("127.0.0.1", 0));
         port = listener.localPort();
     }
@@ -74,7 +74,7 @@ protected:
     link::UdpEndpoint listener;
     link::SharedClock clock;
     link::ResultBox results;
-    link::OnlineTerminals terminals;
+    link::TerminalTable terminals;
     RecordingSink sink;
     CardTransactions transactions{canteen.db, listener, clock, results, sink};
     TransactionPool pool{transactions};

@@ -89,7 +89,7 @@ TEST(Controls, KindsHaveTheirWin32Classes) {
 }
 
 TEST(Texts, OnlineRowTipShowsTheLastAnswerOnlyWhenThereIsOne) {
-    vorlanx::link::TerminalHealth::Terminal t;
+    vorlanx::link::TerminalTable::Terminal t;
     t.frames = 12;
     t.payments = 3;
     const std::string tip = onlineRowTip(t);

@@ -40,7 +40,7 @@ struct Service {
     NoSender sender;
     NoSink sink;
     NoJobs jobs;
-    OnlineTerminals terminals;
+    TerminalTable terminals;
     ResultBox results;
     FrameDispatcher dispatcher{sender, terminals, results, sink, &jobs};
 };

@@ -138,7 +138,7 @@ SimulatorReport Simulator::run() {
         auto t = std::make_unique<SimulatedTerminal>(
             m_options, static_cast<std::uint16_t>(m_options.firstMachine + static_cast<unsigned>(i)), service,
             start + offset);
-        const std::string address = distinct ? terminalAddress(i) : (onLoopback(service) ? "127.0.0.1" : "");
+        const std::string address = distinct ? terminalAddress(i + static_cast<int>(m_options.firstAddress)) : (onLoopback(service) ? "127.0.0.1" : "");
         if (!t->bind(address)) {
             total.error = t->error();
             return total;

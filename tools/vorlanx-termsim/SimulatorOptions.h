@@ -45,6 +45,8 @@ struct SimulatorOptions {
     unsigned firstMachine = 1;
     // Terminal k (from 1) sends from 127.0.0.(k + 1) when the service is on loopback.
     bool distinctAddresses = true;
+    // Terminal k sends from the address (firstAddress + k) places after 127.0.0.1 instead.
+    unsigned firstAddress = 0;
     // Fault trigger: share of good replies to requests that a terminal ignores as if they were
     // lost on the way, so that it resends.
     double dropReplies = 0;

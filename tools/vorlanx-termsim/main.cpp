@@ -44,6 +44,8 @@ const char* const kUsage =
     "  --heartbeat S       keep-alive (74) every S seconds per terminal, 0 for none (default 5)\n"
     "  --first-machine M   machine number of the first terminal (default 1)\n"
     "  --same-address      every terminal sends from 127.0.0.1 (default: 127.0.0.2 onwards)\n"
+    "  --first-address N   the first terminal sends from the N-th address after 127.0.0.2 (default 0),\n"
+    "                      so that two simulators side by side never share an address\n"
     "  --drop-replies P    fault: ignore a share P of good replies, as if lost, so requests are resent\n"
     "  --threads T         worker threads (default: from the terminal count)\n"
     "  --seed N            random seed (default 1)\n"
@@ -201,6 +203,11 @@ int main(int argc, char** argv) {
             if (!m || *m > 65535)
                 return usage("--first-machine wants 0 to 65535");
             o.firstMachine = *m;
+        } else if (arg == "--first-address") {
+            const auto n = number<unsigned>(value);
+            if (!n || *n > 16000000)
+                return usage("--first-address wants 0 to 16000000");
+            o.firstAddress = *n;
         } else if (arg == "--threads") {
             const auto t = number<unsigned>(value);
             if (!t || *t == 0)

@@ -11,6 +11,7 @@ class ConsoleServiceListener final : public service::ServiceListener {
 public:
     explicit ConsoleServiceListener(link::ConsoleSink& sink) : m_sink(sink) {}
 
+    bool showsClientEntries() const override { return m_sink.showsClientEntries(); }
     void clientEntry(const std::string& entry) override { m_sink.clientEntry(entry); }
     void terminalAdded(const std::string& address, const std::string& portText, const std::string& machine,
                        const std::string& totalText) override {
