@@ -20,7 +20,7 @@ using namespace vorlanx::link;
 
 // Every output, one line each, in the order made.
 struct Recorder final : DispatchSink, DatagramSender, TransactionJobs {
-    explicit Recorder(bool showEntries) : showEntries(showEntries) {}
+    explicit Recorder(bool shows) : showEntries(shows) {}
 
     bool showsClientEntries() const override { return showEntries; }
     void clientEntry(const std::string& entry) override { lines.push_back("entry " + entry); }

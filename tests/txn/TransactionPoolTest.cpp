@@ -3,15 +3,19 @@
 #include "TransactionTestKit.h"
 #include "db/ConnectionGate.h"
 #include "db/DatabaseCall.h"
+#include "link/AddressFilter.h"
 #include "link/FrameDispatcher.h"
-#include "link/TerminalTable.h"
+#include "link/HexText.h"
 #include "link/ResultBox.h"
 #include "link/SharedClock.h"
+#include "link/TerminalTable.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,6 +26,12 @@ namespace vorlanx::txn {
 namespace {
 
 using namespace test;
+
+#ifdef __linux__
+constexpr bool kBatchCallExists = true;
+#else
+constexpr bool kBatchCallExists = false;
+#endif
 
 // A database that holds every job until the test opens it, as a stalled server would.
 class StalledDatabase : public db::Database {
@@ -109,6 +119,115 @@ TEST_F(Service, PaymentAndOfflineUploadTravelTheWholeRoad) {
     EXPECT_EQ(terminal.inbox.next(), "FE010001000177644A");
     EXPECT_EQ(canteen.balanceOf("12345678"), "8500");
     EXPECT_EQ(results.text(), "离线消费：12345678|12.5元|2020-05-08|10:05:03\r\n");
+}
+
+// The card queries of one receive are read together and answered together, each to its own
+// terminal, an unknown card too; the read ends with the batch, so a payment booked after it shows
+// in the next query instead of an old snapshot's balance.
+TEST_F(Service, QueriesOfOneReceiveAreAnsweredTogetherAndTheNextReadSeesTheLatestBooking) {
+    FakeTerminal first("127.0.0.1");
+    FakeTerminal second("127.0.0.2");
+    ASSERT_TRUE(first.ready && second.ready);
+    const auto peer = [](const FakeTerminal& t) {
+        return link::Peer{*link::AddressFilter::parseAddress(t.address), t.port};
+    };
+    const auto zhang = link::hexToBytes(cardQueryRequest("0001", "00BC614E"));
+    const auto li = link::hexToBytes(cardQueryRequest("0002", "05397FB1"));
+    const auto nobody = link::hexToBytes(cardQueryRequest("0003", "00000001"));
+    const link::UdpEndpoint::Datagram batch[] = {{peer(first), zhang}, {peer(second), li}, {peer(first), nobody}};
+    dispatcher.dispatchBatch(batch);
+    const auto toFirst = first.inbox.next();
+    const auto toSecond = second.inbox.next();
+    const auto unknown = first.inbox.next();
+    ASSERT_TRUE(toFirst && toSecond && unknown);
+    EXPECT_EQ(toFirst->substr(0, 22), "FE010001004463D5C5C8FD");  // 张三
+    EXPECT_EQ(toSecond->substr(0, 22), "FE010002004463C0EECBC4"); // 李四
+    EXPECT_EQ(unknown->substr(0, 14), "FE010003004463");
+
+    first.send(port, paymentRequest("0001", "00BC614E", "000000FA"));
+    ASSERT_TRUE(first.inbox.next());
+    dispatcher.dispatchBatch(std::span(batch, 1));
+    const auto after = first.inbox.next();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(canteen.balanceOf("12345678"), "9750");
+    EXPECT_NE(*after, *toFirst) << "the balance after the payment";
+}
+
+// A burst of card queries (known, unknown and blocked cards), keep-alives and noise from three
+// terminals, queued while the receive worker is held: taken in batches and answered in place, or
+// one by one, every terminal gets the same answers, each kind in the order asked. (A keep-alive is
+// acknowledged as it is dispatched, the queries of its batch after the batch: as before, when
+// workers answered the queries, the two kinds may pass each other.)
+TEST(ReceivePaths, BatchAndPlainReceiveAnswerABurstAlike) {
+    const std::vector<std::string> cards = {"00BC614E", "05397FB1", "00000001", "0000FFFF"};
+    const auto answersOf = [&](bool batches) {
+        CanteenFile canteen;
+        link::UdpEndpoint listener;
+        link::SharedClock clock;
+        link::ResultBox results;
+        link::TerminalTable terminals;
+        RecordingSink sink;
+        CardTransactions transactions{canteen.db, listener, clock, results, sink};
+        TransactionPool pool{transactions};
+        link::FrameDispatcher dispatcher{listener, terminals, results, sink, &pool};
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool held = false;
+        bool released = false;
+        listener.setBatchReceive(batches);
+        EXPECT_TRUE(listener.openForBatches([&](std::span<const link::UdpEndpoint::Datagram> batch) {
+            {
+                std::unique_lock lock(mutex);
+                held = true;
+                changed.notify_all();
+                changed.wait(lock, [&] { return released; });
+            }
+            dispatcher.dispatchBatch(batch);
+        }));
+        EXPECT_TRUE(listener.bindPort("127.0.0.1", 0));
+        std::vector<std::unique_ptr<FakeTerminal>> fleet;
+        for (const char* address : {"127.0.0.1", "127.0.0.2", "127.0.0.3"})
+            fleet.push_back(std::make_unique<FakeTerminal>(address));
+        fleet[0]->send(listener.localPort(), "00");
+        {
+            std::unique_lock lock(mutex);
+            EXPECT_TRUE(changed.wait_for(lock, 10s, [&] { return held; }));
+        }
+        std::vector<std::size_t> expected(fleet.size());
+        for (std::size_t i = 0; i < 60; ++i) {
+            const std::size_t t = i % fleet.size();
+            const std::string machine = "000" + std::to_string(t + 1);
+            if (i % 5 == 4) {
+                fleet[t]->send(listener.localPort(), "FE01" + machine + "00057400000000000000");
+            } else if (i % 7 == 6) {
+                fleet[t]->send(listener.localPort(), "FE0100");
+                continue; // noise: no answer
+            } else {
+                fleet[t]->send(listener.localPort(), cardQueryRequest(machine, cards[i % cards.size()]));
+            }
+            ++expected[t];
+        }
+        {
+            std::lock_guard lock(mutex);
+            released = true;
+            changed.notify_all();
+        }
+        std::vector<std::vector<std::string>> answers(fleet.size());
+        for (std::size_t t = 0; t < fleet.size(); ++t) {
+            for (std::size_t n = 0; n < expected[t]; ++n) {
+                const auto answer = fleet[t]->inbox.next(10s);
+                EXPECT_TRUE(answer) << "terminal " << t << " answer " << n;
+                answers[t].push_back(answer.value_or(""));
+            }
+            // Acknowledgements first, then the query answers, each in its own order.
+            std::stable_partition(answers[t].begin(), answers[t].end(),
+                                  [](const std::string& a) { return a.size() == 18; });
+        }
+        EXPECT_EQ(listener.receivesInBatches(), batches && kBatchCallExists);
+        listener.close();
+        return answers;
+    };
+    EXPECT_EQ(answersOf(true), answersOf(false));
 }
 
 // Transactions in front of a database that holds every job until the test lets it go.
