@@ -144,7 +144,10 @@ TEST_F(Service, QueriesOfOneReceiveAreAnsweredTogetherAndTheNextReadSeesTheLates
     EXPECT_EQ(toSecond->substr(0, 22), "FE010002004463C0EECBC4"); // 李四
     EXPECT_EQ(unknown->substr(0, 14), "FE010003004463");
 
-    first.send(port, paymentRequest("0001", "00BC614E", "000000FA"));
+    // Dispatched here too: the dispatcher runs on one thread, and the endpoint's worker has nothing.
+    const auto payment = link::hexToBytes(paymentRequest("0001", "00BC614E", "000000FA"));
+    const link::UdpEndpoint::Datagram paying[] = {{peer(first), payment}};
+    dispatcher.dispatchBatch(paying);
     ASSERT_TRUE(first.inbox.next());
     dispatcher.dispatchBatch(std::span(batch, 1));
     const auto after = first.inbox.next();
