@@ -197,11 +197,16 @@ std::vector<QueryResult> BuiltinDatabase::runQueries(std::span<const std::string
     }
     // One read transaction for them all: the file and WAL locks are taken and the file's size
     // looked up once, not once per query. A failed BEGIN leaves each query its own transaction.
-    const bool together = calls.size() > 1 && m_reader.exec("BEGIN");
+    const auto run = [this](const char* sql) {
+        sqlite3_stmt* statement = m_reader.cached(sql);
+        return statement != nullptr && sqlite3_step(statement) == SQLITE_DONE;
+    };
+    const bool together = calls.size() > 1 && run("BEGIN");
     for (const ProcedureCall& call : calls)
         results.push_back(cardQuery(call));
-    if (together)
-        m_reader.exec("COMMIT");
+    // A read left open would pin its snapshot, and every later query would miss the bookings since.
+    if (together && !run("COMMIT") && !run("ROLLBACK"))
+        link::debugLog("builtin database", "a read could not be ended: " + m_reader.lastError());
     return results;
 }
 
