@@ -161,18 +161,10 @@ TEST_F(Service, QueriesOfOneReceiveAreAnsweredTogetherAndTheNextReadSeesTheLates
 // one by one, every terminal gets the same answers, each kind in the order asked. (A keep-alive is
 // acknowledged as it is dispatched, the queries of its batch after the batch: as before, when
 // workers answered the queries, the two kinds may pass each other.)
-TEST(ReceivePaths, BatchAndPlainReceiveAnswerABurstAlike) {
+TEST_F(Service, BatchAndPlainReceiveAnswerABurstAlike) {
     const std::vector<std::string> cards = {"00BC614E", "05397FB1", "00000001", "0000FFFF"};
     const auto answersOf = [&](bool batches) {
-        CanteenFile canteen;
-        link::UdpEndpoint listener;
-        link::SharedClock clock;
-        link::ResultBox results;
-        link::TerminalTable terminals;
-        RecordingSink sink;
-        CardTransactions transactions{canteen.db, listener, clock, results, sink};
-        TransactionPool pool{transactions};
-        link::FrameDispatcher dispatcher{listener, terminals, results, sink, &pool};
+        listener.close();
         std::mutex mutex;
         std::condition_variable changed;
         bool held = false;
@@ -227,7 +219,7 @@ TEST(ReceivePaths, BatchAndPlainReceiveAnswerABurstAlike) {
                                   [](const std::string& a) { return a.size() == 18; });
         }
         EXPECT_EQ(listener.receivesInBatches(), batches && kBatchCallExists);
-        listener.close();
+        listener.close(); // before the gate's locals go
         return answers;
     };
     EXPECT_EQ(answersOf(true), answersOf(false));
