@@ -112,9 +112,7 @@ std::vector<QueryResult> ServiceDatabase::runQueries(std::span<const std::string
     std::chrono::steady_clock::duration timeout;
     {
         std::lock_guard lock(m_mutex);
-        if (m_kind == config::DatabaseKind::SqlServer || !m_active)
-            db.reset();
-        else
+        if (m_kind != config::DatabaseKind::SqlServer)
             db = m_active;
         timeout = m_callTimeout;
     }

@@ -37,12 +37,6 @@ private:
 
 namespace {
 
-// White-list count for the operator; anything below 1 is 0.
-std::string countText(const FrameReader& frame) {
-    const std::string decimal = frame.decimal(frame::kCount);
-    return decimal == "0" ? "0" : decimal;
-}
-
 TerminalTable::FrameKind kindOf(const FrameReader& frame) {
     using Kind = TerminalTable::FrameKind;
     if (frame.is(frame::kCommand, frame::kCardTransaction) && frame.is(frame::kKind, frame::kKindCardQuery))
@@ -134,8 +128,9 @@ void FrameDispatcher::dispatchOne(const Peer& from, std::span<const std::uint8_t
             break;
         }
     }
+    // Read from the bytes, the count is never below 0, and a missing one reads as "0".
     if (frame.is(frame::kReplyKey, frame::kCountReplyKey))
-        appendResult(from, source.text() + "|白名单数：" + countText(frame) + "\r\n", false);
+        appendResult(from, source.text() + "|白名单数：" + frame.decimal(frame::kCount) + "\r\n", false);
     if (frame.is(frame::kReplyKey, frame::kClockReplyKey))
         appendResult(from, source.text() + "|返回时间：" + frame.terminalClock() + "\r\n", false);
 }
