@@ -592,7 +592,7 @@ constexpr Control kControls[] = {
      .column = 0},
     {.id = Id::ServerAddress,
      .name = "IP编辑框_服务地址",
-     .kind = AddressEdit,
+     .kind = ServerEdit,
      .caption = "127.0.0.1",
      .parent = Id::DatabaseGroup,
      .page = P::DataConfig,
@@ -738,6 +738,7 @@ std::string_view windowClass(Kind kind) {
         return "Button";
     case Edit:
     case PasswordEdit:
+    case ServerEdit:
     case TimeEdit:
     case TextBox:
         return "Edit";
