@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The Win32 window under Wine and Xvfb, driven by control ID from a second Windows program
 (vorlanx-drive.exe) while vorlanx-termsim terminals on Linux answer over 127.0.0.1 and the TDS
-stand-in serves the personnel list through Wine's ODBC. One window start serves every check.
+stand-in serves the personnel list through Wine's ODBC. One window start serves the main group of
+checks, a second one those of a named instance in the server box; before them, two starts that
+must fail show their message boxes.
 
     window_checks.py --exe vorlanx.exe --drive vorlanx-drive.exe --termsim vorlanx-termsim
                      --tds tds_server.py --work DIR --shots DIR
