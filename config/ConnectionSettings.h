@@ -26,6 +26,12 @@ struct ConnectionSettings {
     bool operator==(const ConnectionSettings&) const = default;
 };
 
+// Whether text is a SQL Server address as its clients write it: a host (a dotted IPv4 address,
+// a host name, "." or "(local)"), optionally followed by a backslash and an instance name, and
+// then by a comma and a port (1-65535); for example 192.168.10.5, db-host,14330 or
+// HOST\SQLEXPRESS. No blanks anywhere.
+bool isServerAddress(std::string_view text);
+
 // Opens the service's database with the settings; true when connected. For Builtin the file is
 // builtinDatabaseFile(serviceDir, settings.name); address, user and password are not used.
 using ConnectFunction = std::function<bool(const ConnectionSettings&)>;

@@ -35,7 +35,7 @@ ConnectionSettingsSave outcome(ConnectionSettingsSave::Outcome result, std::opti
 std::optional<std::string> checkConnectionSettings(const ConnectionSettings& settings) {
     // The built-in database is a file named by the name box; the other boxes do not apply to it.
     const bool builtin = settings.kind == DatabaseKind::Builtin;
-    if (!builtin && settings.server.empty())
+    if (!builtin && !isServerAddress(settings.server))
         return std::string(kServerMissingText);
     if (settings.name.empty())
         return std::string(kNameMissingText);

@@ -27,8 +27,9 @@ struct ConnectionSettingsSave {
     bool restart = false;
 };
 
-// The message for the first empty box, checked in the order address, name, user, password; the
-// built-in database needs only its name. nullopt when the settings may be saved.
+// The message for the first empty box, checked in the order address, name, user, password, an
+// address that is no SQL Server address (isServerAddress) counting as empty; the built-in
+// database needs only its name. nullopt when the settings may be saved.
 std::optional<std::string> checkConnectionSettings(const ConnectionSettings& settings);
 
 // The save after checking and connecting, for a window that connects on a worker thread:

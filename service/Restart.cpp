@@ -119,18 +119,7 @@ std::vector<std::string> ownArguments() {
 }
 #else
 // Paths cross the Win32 calls as UTF-16, which holds every directory name whatever the ANSI code
-// page; only the text of Restart.bat is in that code page, the bytes cmd reads it in.
-std::string ansiText(const std::wstring& wide) {
-    if (wide.empty())
-        return {};
-    const int bytes =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0)
-        return {};
-    std::string text(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), bytes, nullptr, nullptr);
-    return text;
-}
+// page; Restart.bat, which cmd reads in a code page, holds none of them.
 
 // A path for the debug log, which is UTF-8 text on every platform.
 std::string pathText(const std::filesystem::path& path) {
@@ -138,35 +127,28 @@ std::string pathText(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-// The 8.3 form keeps blanks out of the start line. A short form can be longer than the long
-// one, so the buffer is sized by asking first.
-std::string shortPathOf(const std::string& path) {
-    const DWORD needed = GetShortPathNameA(path.c_str(), nullptr, 0);
-    if (needed == 0)
-        return {};
-    std::string buffer(needed, '\0');
-    const DWORD length = GetShortPathNameA(path.c_str(), buffer.data(), needed);
-    if (length == 0 || length >= needed)
-        return {};
-    buffer.resize(length);
-    return buffer;
+// An argument as CommandLineToArgvW (and every C runtime) reads it back: in quotes, with the
+// backslashes before a quote, and those at the end before the closing quote, doubled, so that
+// "--dir D:\" comes back as D:\ and not as D:".
+std::wstring quotedArgument(const std::wstring& argument) {
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
 }
 
-// An argument of the start line, given as UTF-8: in the ANSI code page, an existing file or
-// directory by its 8.3 form (which every code page can spell), in quotes, with cmd's % doubled.
-std::string batchArgument(const std::string& utf8) {
-    const std::filesystem::path asPath(std::u8string(utf8.begin(), utf8.end()));
-    std::string text = ansiText(asPath.wstring());
-    std::error_code error;
-    if (std::filesystem::exists(asPath, error)) {
-        const std::string shortText = shortPathOf(text);
-        if (!shortText.empty())
-            text = shortText;
-    }
-    std::string quoted = "\"";
-    for (const char c : text)
-        quoted += c == '%' ? std::string("%%") : std::string(1, c);
-    return quoted + "\"";
+std::wstring wideText(const std::string& utf8) {
+    const std::u8string text(utf8.begin(), utf8.end());
+    return std::filesystem::path(text).wstring();
 }
 #endif
 
@@ -217,6 +199,9 @@ std::vector<std::string> argumentsWithDir(const std::vector<std::string>& argume
     std::filesystem::path full = std::filesystem::absolute(dir, error);
     if (error)
         full = dir;
+    // A trailing separator goes, except the root's own (D:\ stays D:\).
+    if (!full.has_filename() && full.has_relative_path())
+        full = full.parent_path();
     const std::u8string text = full.u8string();
     kept.emplace_back(text.begin(), text.end());
     return kept;
@@ -250,13 +235,13 @@ bool restartProgram(const std::filesystem::path& program, const std::vector<std:
                     std::optional<int> delaySeconds, const EndProcessFunction& endProcess) {
     if (!isExistingFile(program))
         return false;
-    const std::string programPath = ansiText(program.wstring());
-    std::string launchPath = shortPathOf(programPath);
-    if (launchPath.find_first_not_of(' ') == std::string::npos)
-        launchPath = programPath;
+    // Restart.bat names neither the program nor its arguments: cmd reads a batch file in a code
+    // page, which cannot spell every path. They reach it on its command line, which cmd takes in
+    // UTF-16 like every Win32 call here, as %1 (the program, its quotes dropped by %~1) and %2 on;
+    // no 8.3 name is needed, which a volume may not have.
     std::string startArguments;
-    for (const std::string& argument : arguments)
-        startArguments += (startArguments.empty() ? "" : " ") + batchArgument(argument);
+    for (std::size_t i = 0; i < arguments.size() && i < 8; ++i)
+        startArguments += (i > 0 ? " %" : "%") + std::to_string(i + 2);
     const std::filesystem::path scriptDir = restartScriptDir();
     std::error_code made;
     std::filesystem::create_directories(scriptDir, made);
@@ -265,22 +250,32 @@ bool restartProgram(const std::filesystem::path& program, const std::vector<std:
         return false;
     }
     const std::filesystem::path script = scriptDir / "Restart.bat";
-    if (!writeScript(script, restartBatchText(restartDelay(delaySeconds), launchPath, startArguments))) {
+    if (!writeScript(script, restartBatchText(restartDelay(delaySeconds), "%~1", startArguments))) {
         link::debugLog("restart", "cannot write " + pathText(script));
         return false;
     }
 
-    // The script runs in its own directory, where its "del Restart.bat" finds itself whatever
-    // directory the service was started from. The quotes keep a path with blanks whole.
-    std::wstring commandLine = L"\"" + script.wstring() + L"\"";
+    // cmd from the system folder, never one found on the PATH. /s takes the outer quotes off what
+    // follows /c and keeps the rest as it is; the script runs in its own directory, where its
+    // "del Restart.bat" finds itself whatever directory the service was started from.
+    wchar_t system[MAX_PATH + 1] = {};
+    const UINT systemLength = GetSystemDirectoryW(system, MAX_PATH + 1);
+    if (systemLength == 0 || systemLength > MAX_PATH)
+        return false;
+    const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
+    std::wstring commandLine =
+        L"cmd.exe /d /s /c \"" + quotedArgument(script.wstring()) + L" " + quotedArgument(program.wstring());
+    for (const std::string& argument : arguments)
+        commandLine += L" " + quotedArgument(wideText(argument));
+    commandLine += L"\"";
     const std::wstring directory = scriptDir.wstring();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
-                        &process)) {
+    if (!CreateProcessW(cmd.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(),
+                        &startup, &process)) {
         link::debugLog("restart", "cannot start " + pathText(script) + ", error " + std::to_string(GetLastError()));
         return false;
     }

@@ -17,9 +17,9 @@ inline constexpr int kDefaultRestartDelay = 2;
 
 int restartDelay(std::optional<int> requested);
 
-// The Windows Restart.bat: four lines joined by CR LF, none after the last. launchPath is given
-// in the bytes the file gets (the ANSI code page, GBK), and so is the result; so are arguments,
-// written after the program on its start line when not empty.
+// The Windows Restart.bat: four lines joined by CR LF, none after the last. launchPath and
+// arguments are written as given on its start line (arguments after the program, when not
+// empty); the Windows restart gives the batch parameters %~1 and %2 on, not names.
 std::string restartBatchText(int delaySeconds, std::string_view launchPath, std::string_view arguments = {});
 
 // The POSIX counterpart, a /bin/sh script: wait, delete the script, start the program from its
@@ -34,14 +34,14 @@ using EndProcessFunction = std::function<void()>;
 [[noreturn]] void endProcessNow();
 
 // Writes and starts the restart script for program, which starts it again with arguments, and
-// then calls endProcess. On Windows Restart.bat goes into a folder of its own in this user's
-// temporary folder (restartScriptDir), which no other user can write: never beside the program or
-// into the service directory, where an operator could change what cmd runs between its writing
-// and its start. It runs in that folder. Elsewhere Restart.sh goes beside the program, or
-// into the temporary directory when that is read-only, and starts in a session of its own.
-// Returns false without calling endProcess when program is not an existing file or when the
-// script could not be written or started, so the caller keeps running; true when endProcess
-// returned.
+// then calls endProcess. On Windows the program and its arguments reach the script on cmd's
+// command line, in UTF-16 and quoted as CommandLineToArgvW reads them back, so that any path
+// works without 8.3 names and "--dir D:\" comes back whole. On Windows Restart.bat goes into a folder of its own in
+// this user's temporary folder (restartScriptDir), which no other user can write: never beside the program or into the
+// service directory, where an operator could change what cmd runs between its writing and its start. It runs in that
+// folder. Elsewhere Restart.sh goes beside the program, or into the temporary directory when that is read-only, and
+// starts in a session of its own. Returns false without calling endProcess when program is not an existing file or when
+// the script could not be written or started, so the caller keeps running; true when endProcess returned.
 bool restartProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                     std::optional<int> delaySeconds, const EndProcessFunction& endProcess);
 

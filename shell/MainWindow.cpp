@@ -47,6 +47,9 @@ MainWindow::MainWindow(service::VorlanxService& service, QWidget* parent)
     QFont small = font();
     small.setPointSize(ui::kFontPointSize);
     setFont(small);
+    // The status bar's style sheet keeps its panels from taking the window's font: they are given it.
+    for (QLabel* panel : m_status->findChildren<QLabel*>())
+        panel->setFont(small);
     setGeometry(ui::kWindowX, ui::kWindowY, ui::kWindowWidth, ui::kWindowHeight);
     setStatusBar(m_status);
     makePresenter();

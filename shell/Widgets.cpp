@@ -46,7 +46,8 @@ QLineEdit* makeLineEdit(ui::Id id, QWidget* parent) {
     if (c.kind == ui::Kind::PasswordEdit)
         e->setEchoMode(QLineEdit::Password);
     if (c.kind == ui::Kind::AddressEdit) {
-        // Four numbers 0-255 separated by dots; partial input is allowed while typing.
+        // The send address: four numbers 0-255 separated by dots; partial input is allowed while
+        // typing. The server address box takes any text, which the save checks.
         static const QRegularExpression pattern(
             QStringLiteral("^((25[0-5]|2[0-4]\\d|1?\\d?\\d)?\\.){0,3}(25[0-5]|2[0-4]\\d|1?\\d?\\d)?$"));
         e->setValidator(new QRegularExpressionValidator(pattern, e));

@@ -37,7 +37,7 @@ QString captionOf(ui::Id id);
 // that tests and the rest of the window find controls by the names the operators' manuals use,
 // and its caption or starting text.
 QPushButton* makeButton(ui::Id id, QWidget* parent);
-// Edits, the address and password kinds included.
+// Edits, the address, server and password kinds included.
 QLineEdit* makeLineEdit(ui::Id id, QWidget* parent);
 QCheckBox* makeCheck(ui::Id id, QWidget* parent);
 QRadioButton* makeRadio(ui::Id id, QWidget* parent);

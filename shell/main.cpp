@@ -4,7 +4,9 @@
 #include "service/WindowDir.h"
 #include "shell/ControlList.h"
 #include "shell/MainWindow.h"
+#include "shell/MessageBox.h"
 #include "shell/Widgets.h"
+#include "ui/Texts.h"
 #include "version/Version.h"
 
 #include <QApplication>
@@ -99,6 +101,16 @@ int main(int argc, char* argv[]) {
     if (!serviceDir || !std::filesystem::is_directory(*serviceDir, error)) {
         std::fprintf(stderr, "vorlanx: no service directory: %s\n",
                      serviceDir ? "the --dir given does not exist" : "cannot make ~/.config/vorlanx");
+        // A window started from the desktop menu has no terminal to show the line: a box says it
+        // too. The control list is for scripts, which read standard error.
+        if (!arguments.controls) {
+            const std::u8string where = serviceDir ? serviceDir->u8string() : std::u8string(u8"~/.config/vorlanx");
+            const std::string_view reason = serviceDir ? vorlanx::ui::kDirMissingText : vorlanx::ui::kNoServiceDirText;
+            vorlanx::shell::MessageBox::information(nullptr, vorlanx::shell::qText(vorlanx::ui::kMessageTitle),
+                                                    vorlanx::shell::qText(reason) +
+                                                        QString::fromUtf8(reinterpret_cast<const char*>(where.data()),
+                                                                          static_cast<qsizetype>(where.size())));
+        }
         return 1;
     }
     // A restart comes back to this directory, whichever rule chose it.

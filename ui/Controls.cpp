@@ -592,7 +592,7 @@ constexpr Control kControls[] = {
      .column = 0},
     {.id = Id::ServerAddress,
      .name = "IP编辑框_服务地址",
-     .kind = AddressEdit,
+     .kind = ServerEdit,
      .caption = "127.0.0.1",
      .parent = Id::DatabaseGroup,
      .page = P::DataConfig,
@@ -694,9 +694,11 @@ constexpr Menu kMenus[] = {
     {Id::ParamMenu, "参数", Id::TerminalList, kParamItems},
 };
 
+// The status panel holds "设置设备消费模式=菜单模式", the operation panel "未配置数据库，请联系Vorlanx技术支持",
+// the local-IP panel any dotted address; the clock takes what is left of the window's width.
 constexpr StatusPanel kPanels[] = {
-    {32, "总数："}, {40, ""},       {50, "本机IP："}, {120, ""},    {40, "状态："},
-    {70, ""},       {35, "操作："}, {260, ""},        {30, "时间"}, {0, ""},
+    {36, "总数："}, {40, ""},       {50, "本机IP："}, {100, ""},    {40, "状态："},
+    {150, ""},      {35, "操作："}, {200, ""},        {30, "时间"}, {0, ""},
 };
 
 static_assert(std::size(kPanels) == kStatusPanelCount);
@@ -738,6 +740,7 @@ std::string_view windowClass(Kind kind) {
         return "Button";
     case Edit:
     case PasswordEdit:
+    case ServerEdit:
     case TimeEdit:
     case TextBox:
         return "Edit";

@@ -162,6 +162,7 @@ enum class Kind {
     Edit,         // one-line text
     PasswordEdit, // one-line text shown as dots
     AddressEdit,  // IPv4 address field
+    ServerEdit,   // one-line text: a SQL Server address (IPv4, host name, host,port, host\instance)
     TimeEdit,     // HH:MM:SS with up/down buttons and the rules of TimeRules.h
     TextBox,      // multi-line, read-only, appended to (result box, activity log)
     Combo,        // drop-down list, no typing

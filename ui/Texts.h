@@ -24,6 +24,12 @@ inline constexpr std::string_view kPortHeldByServiceText =
 // The self-restart after a save could not start the new process.
 inline constexpr std::string_view kRestartFailedText = "重启失败，请手动重新启动程序";
 
+// A window program that will not start says why in a box as well as on standard error: started
+// from the desktop, it has no console. Each is followed by the directory or argument concerned.
+inline constexpr std::string_view kDirMissingText = "无法启动：--dir 指定的服务目录不存在：";
+inline constexpr std::string_view kNoServiceDirText = "无法启动：不能创建服务目录：";
+inline constexpr std::string_view kUnknownArgumentText = "无法启动：不认识的参数：";
+
 // Beside the database kinds in a build without the built-in database (the Windows build): a
 // Windows install uses SQL Server.
 inline constexpr std::string_view kNoBuiltinDatabaseText = "此版本没有内置库：请用 SQL Server（Express 版即可）";

@@ -2,6 +2,8 @@
 
 #include "winshell/Text.h"
 
+#include <algorithm>
+
 namespace vorlanx::winshell {
 
 Dpi Dpi::of(HWND window) {
@@ -131,12 +133,24 @@ void ComboBox::addItem(std::string_view utf8) {
 }
 
 std::string IpAddress::address() const {
-    DWORD a = 0;
-    SendMessageW(m_hwnd, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&a));
     if (SendMessageW(m_hwnd, IPM_ISBLANK, 0, 0))
         return {};
-    return std::to_string(FIRST_IPADDRESS(a)) + "." + std::to_string(SECOND_IPADDRESS(a)) + "." +
-           std::to_string(THIRD_IPADDRESS(a)) + "." + std::to_string(FOURTH_IPADDRESS(a));
+    // IPM_GETADDRESS reads a blank part as 0: the text is made from the four fields instead, left
+    // to right, so that a blank part stays blank ("192.168..5") and the address is refused.
+    std::vector<std::pair<LONG, std::string>> fields;
+    for (HWND field = GetWindow(m_hwnd, GW_CHILD); field; field = GetWindow(field, GW_HWNDNEXT)) {
+        RECT r{};
+        GetWindowRect(field, &r);
+        const int n = GetWindowTextLengthW(field);
+        std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(GetWindowTextW(field, text.data(), n + 1)));
+        fields.emplace_back(r.left, narrow(text));
+    }
+    std::sort(fields.begin(), fields.end());
+    std::string dotted;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        dotted += (i > 0 ? "." : "") + fields[i].second;
+    return dotted;
 }
 
 void IpAddress::setAddress(std::string_view dotted) {

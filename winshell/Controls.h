@@ -117,6 +117,8 @@ public:
 // The system's IPv4 address box (SysIPAddress32): dotted text in and out.
 class IpAddress : public Control {
 public:
+    // The four fields as shown, joined by dots: a blank field stays empty ("192.168..5"), and a
+    // box with every field blank gives "".
     std::string address() const;
     void setAddress(std::string_view dotted);
 };

@@ -31,7 +31,7 @@ void DatabaseSettings::kindClicked(Id clicked) {
 }
 
 void DatabaseSettings::show(const config::ConnectionSettings& s) {
-    m_controls.address(Id::ServerAddress).setAddress(s.server);
+    m_controls[Id::ServerAddress].setText(s.server);
     m_controls[Id::DatabaseName].setText(s.name);
     m_controls[Id::UserEdit].setText(s.user);
     m_controls[Id::PasswordEdit].setText(s.password);
@@ -44,7 +44,7 @@ config::ConnectionSettings DatabaseSettings::settings() const {
     s.kind = m_controls.button(Id::SqlServerCheck).checked() ? config::DatabaseKind::SqlServer
              : m_controls.button(Id::BuiltinCheck).checked() ? config::DatabaseKind::Builtin
                                                              : config::DatabaseKind::None;
-    s.server = m_controls.shownText(Id::ServerAddress);
+    s.server = m_controls[Id::ServerAddress].text();
     s.name = m_controls[Id::DatabaseName].text();
     s.user = m_controls[Id::UserEdit].text();
     s.password = m_controls[Id::PasswordEdit].text();

@@ -17,6 +17,30 @@ ListMenus::ListMenus(const WindowControls& controls, HWND window) : m_controls(c
 }
 
 void ListMenus::rightClicked(Id listId, POINT at) {
+    ListView& list = m_controls.list(listId);
+    // A right click below the rows leaves no row selected.
+    if (list.rowAt(at) < 0)
+        list.clearSelection();
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    popUp(listId, cursor);
+}
+
+void ListMenus::keyboardMenu(Id listId) {
+    const ListView& list = m_controls.list(listId);
+    RECT row{};
+    POINT at{0, 0};
+    if (const int selected = list.selectedRow(); selected >= 0) {
+        row.left = LVIR_BOUNDS;
+        SendMessageW(list.hwnd(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(selected), FALSE);
+        if (SendMessageW(list.hwnd(), LVM_GETITEMRECT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(&row)))
+            at = {row.left + 8, row.bottom};
+    }
+    ClientToScreen(list.hwnd(), &at);
+    popUp(listId, at);
+}
+
+void ListMenus::popUp(Id listId, POINT screen) {
     const ui::Menu* menu = nullptr;
     for (const ui::Menu& m : ui::menus())
         menu = m.list == listId ? &m : menu;
@@ -25,19 +49,13 @@ void ListMenus::rightClicked(Id listId, POINT at) {
         popup = id == listId ? handle.get() : popup;
     if (!menu || !popup)
         return;
-    ListView& list = m_controls.list(listId);
-    // A right click below the rows leaves no row selected.
-    if (list.rowAt(at) < 0)
-        list.clearSelection();
-    const bool selected = list.selectedRow() >= 0;
+    const bool selected = m_controls.list(listId).selectedRow() >= 0;
     for (const ui::MenuItem& item : menu->items) {
         const UINT enabled = !item.needsSelection || selected ? MF_ENABLED : MF_GRAYED;
         EnableMenuItem(popup, static_cast<UINT>(ui::controlId(item.id)), MF_BYCOMMAND | enabled);
     }
-    POINT cursor{};
-    GetCursorPos(&cursor);
     SetForegroundWindow(m_window);
-    TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, m_window, nullptr);
+    TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, m_window, nullptr);
     PostMessageW(m_window, WM_NULL, 0, 0);
 }
 

@@ -21,6 +21,9 @@ public:
 
     // A right click on a list, with the point in the list's client coordinates.
     void rightClicked(ui::Id list, POINT at);
+    // Shift+F10 or the menu key on a list: its menu at the selected row (at the list's top left
+    // when no row is selected).
+    void keyboardMenu(ui::Id list);
 
     // "添加设备": the online list copied into the terminal list, page "数据配置" shown, row 0 in
     // the send fields.
@@ -34,6 +37,9 @@ public:
     std::function<void(int page)> pageShown;
 
 private:
+    // The list's menu at a point of the screen.
+    void popUp(ui::Id list, POINT screen);
+
     const WindowControls& m_controls;
     HWND m_window;
     std::vector<std::pair<ui::Id, MenuHandle>> m_menus; // by list

@@ -90,7 +90,7 @@ bool MainWindow::create() {
 
     m_commands = std::make_unique<AdminCommands>(m_controls);
     m_menus = std::make_unique<ListMenus>(m_controls, m_window);
-    m_menus->pageShown = [this](int page) { m_controls.showPage(page); };
+    m_menus->pageShown = [this](int page) { choosePage(page); };
     m_database = std::make_unique<DatabaseSettings>(m_controls, m_window, m_dpi);
     m_controls.relayout(m_dpi, m_font.get());
     m_controls.showPage(m_controls.tabs().current());
@@ -121,6 +121,50 @@ void MainWindow::windowCreated() {
         m_controls[p.amount].setText(periods.amounts[i]);
     }
     m_presenter->windowCreated(m_controls[Id::SendMachine].text());
+}
+
+bool MainWindow::keyboardMessage(MSG& message) {
+    if (!m_window || (message.hwnd != m_window && !IsChild(m_window, message.hwnd)))
+        return false;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    HWND focus = GetFocus();
+    const Control* focused = focus ? m_controls.find(GetDlgCtrlID(focus)) : nullptr;
+    if (focused && focused->hwnd() != focus)
+        focused = nullptr;
+    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && control) {
+        const int count = static_cast<int>(ui::pages().size());
+        choosePage((m_controls.tabs().current() + (shift ? count - 1 : 1)) % count);
+        return true;
+    }
+    // The read-only text boxes want every key, Tab too, as multi-line edits do: Tab leaves them.
+    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && focused &&
+        ui::control(static_cast<Id>(focused->id())).kind == ui::Kind::TextBox) {
+        if (HWND next = GetNextDlgTabItem(m_window, focus, shift ? TRUE : FALSE))
+            SetFocus(next);
+        return true;
+    }
+    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN && focused && focused->enabled() &&
+        ui::control(static_cast<Id>(focused->id())).kind == ui::Kind::Button) {
+        SendMessageW(focus, BM_CLICK, 0, 0);
+        return true;
+    }
+    const bool menuKey =
+        (message.message == WM_KEYDOWN && message.wParam == VK_APPS) ||
+        ((message.message == WM_SYSKEYDOWN || message.message == WM_KEYDOWN) && message.wParam == VK_F10 && shift);
+    if (menuKey && focused && ui::control(static_cast<Id>(focused->id())).kind == ui::Kind::ListView) {
+        m_menus->keyboardMenu(static_cast<Id>(focused->id()));
+        return true;
+    }
+    return IsDialogMessageW(m_window, &message) != FALSE;
+}
+
+void MainWindow::choosePage(int page) {
+    m_controls.tabs().setCurrent(page);
+    m_controls.showPage(page);
+    HWND focus = GetFocus();
+    if (focus && !IsWindowVisible(focus))
+        SetFocus(m_controls.tabs().hwnd());
 }
 
 void MainWindow::clockTick() {
@@ -252,9 +296,12 @@ void MainWindow::command(int id, int code) {
     // The lock rule: a ticked period box locks the fields it governs.
     for (const ui::PeriodIds& p : ui::kPeriodIds) {
         if (control == p.timeCheck) {
+            // The up/down buttons beside the fields are locked with them.
             const bool locked = m_controls.button(p.timeCheck).checked();
-            m_controls[p.start].setEnabled(!locked);
-            m_controls[p.end].setEnabled(!locked);
+            for (const Id field : {p.start, p.end}) {
+                m_controls[field].setEnabled(!locked);
+                EnableWindow(m_controls.upDownOf(ui::controlId(field)), locked ? FALSE : TRUE);
+            }
             return;
         }
         if (control == p.amountCheck) {
@@ -276,7 +323,7 @@ void MainWindow::command(int id, int code) {
 LRESULT MainWindow::notify(const NMHDR& header) {
     const int from = static_cast<int>(header.idFrom);
     if (from == ui::controlId(Id::Pages) && header.code == TCN_SELCHANGE) {
-        m_controls.showPage(m_controls.tabs().current());
+        choosePage(m_controls.tabs().current());
         return 0;
     }
     if (header.code == UDN_DELTAPOS) {

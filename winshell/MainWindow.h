@@ -54,6 +54,12 @@ public:
     // client coordinates, and the page ("" outside the tab control), tab-separated.
     std::string controlsListing() const;
 
+    // The keyboard of a dialog for a message of the thread's loop, before it is dispatched: Tab and
+    // Shift+Tab through the controls in the table's order (IsDialogMessage), Enter on a push button
+    // clicks it, Shift+F10 or the menu key on a list opens its menu at the selected row, Ctrl+Tab
+    // and Ctrl+Shift+Tab change the page. True when the message has been handled.
+    bool keyboardMessage(MSG& message);
+
     // Timer work, public so that a benchmark can run a tick without waiting for it.
     void clockTick();
     void logTick();
@@ -69,6 +75,8 @@ private:
     LRESULT notify(const NMHDR& header);
     void startAction(ui::Command command);
     void useDpi(const Dpi& dpi);
+    // Shows a page; a focus left on a hidden control goes to the tab control.
+    void choosePage(int page);
     int findOnlineRow(const std::string& address) const;
 
     service::VorlanxService& m_service;

@@ -81,6 +81,9 @@ LRESULT CALLBACK fieldProcedure(HWND field, UINT message, WPARAM wParam, LPARAM 
                 return ui::typeTimeCharacter(s, c);
             });
         return 0;
+    case WM_GETDLGCODE:
+        // Tabbing into the field selects a part by the rules, not the whole text.
+        return DefSubclassProc(field, message, wParam, lParam) & ~static_cast<LRESULT>(DLGC_HASSETSEL);
     case WM_PASTE:
     case WM_CUT:
     case WM_CLEAR:

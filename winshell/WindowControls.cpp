@@ -42,6 +42,7 @@ std::unique_ptr<Control> makeControl(const ui::Control& c, ControlDesc& desc) {
         return std::make_unique<Button>();
     case Kind::Edit:
     case Kind::PasswordEdit:
+    case Kind::ServerEdit:
     case Kind::TimeEdit:
         desc.className = L"Edit";
         desc.exStyle = WS_EX_CLIENTEDGE;

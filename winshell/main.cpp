@@ -5,6 +5,7 @@
 #include "service/VorlanxService.h"
 #include "service/OtherPrograms.h"
 #include "service/WindowDir.h"
+#include "ui/Texts.h"
 #include "version/Version.h"
 #include "winshell/MainWindow.h"
 #include "winshell/Text.h"
@@ -38,6 +39,7 @@ struct Arguments {
     bool help = false;
     bool version = false;
     bool bad = false;
+    std::wstring firstBad; // the first argument not understood ("--dir" without its value)
 };
 
 Arguments readArguments() {
@@ -54,8 +56,11 @@ Arguments readArguments() {
             arguments.controls = true;
         else if (arg == L"--dir" && i + 1 < count)
             arguments.dir = std::filesystem::path(argv[++i]);
-        else
+        else {
+            if (!arguments.bad)
+                arguments.firstBad = arg;
             arguments.bad = true;
+        }
     }
     LocalFree(argv);
     return arguments;
@@ -73,12 +78,26 @@ void print(HANDLE handle, const std::string& utf8) {
     WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
+// The reason a start fails, in a box too: a program started from the desktop or with a file
+// dropped on it has no console to read the line in.
+void refuseStart(const std::string& text) {
+    MessageBoxW(nullptr, vorlanx::winshell::widen(text).c_str(),
+                vorlanx::winshell::widen(vorlanx::ui::kMessageTitle).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+std::string pathText(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 } // namespace
 
 int main() {
     const Arguments arguments = readArguments();
     if (arguments.help || arguments.bad) {
         print(GetStdHandle(arguments.help ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE), kUsage);
+        if (arguments.bad)
+            refuseStart(std::string(vorlanx::ui::kUnknownArgumentText) + vorlanx::winshell::narrow(arguments.firstBad));
         return arguments.help ? 0 : 2;
     }
     if (arguments.version) {
@@ -97,6 +116,8 @@ int main() {
     if (!serviceDir || !std::filesystem::is_directory(*serviceDir, error)) {
         print(GetStdHandle(STD_ERROR_HANDLE),
               serviceDir ? "vorlanx: the --dir given does not exist\n" : "vorlanx: cannot make %APPDATA%\\Vorlanx\n");
+        refuseStart(serviceDir ? std::string(vorlanx::ui::kDirMissingText) + pathText(*serviceDir)
+                               : std::string(vorlanx::ui::kNoServiceDirText) + "%APPDATA%\\Vorlanx");
         return 1;
     }
     const std::filesystem::path dir = *serviceDir;
@@ -116,6 +137,8 @@ int main() {
         window.show(SW_SHOWNORMAL);
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (window.keyboardMessage(message))
+                continue;
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }

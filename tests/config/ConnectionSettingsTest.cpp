@@ -135,6 +135,23 @@ TEST(SaveDatabaseSettings, EachEmptyBoxIsRefusedWithItsMessageInBoxOrder) {
     EXPECT_EQ(kMessageTitle, "信息：");
 }
 
+TEST(SaveDatabaseSettings, ServerAddressTakesWhatSqlServerClientsTakeAndRefusesTheRest) {
+    for (const char* good : {"192.168.10.5", "127.0.0.1,14330", "db-host", "db-host.canteen.local,1433",
+                             "HOST\\SQLEXPRESS", "HOST\\SQLEXPRESS,50123", ".\\SQLEXPRESS", "(local)", "10.0.0.1\\A_1"})
+        EXPECT_TRUE(isServerAddress(good)) << good;
+    for (const char* bad :
+         {"", " 10.0.0.1", "10.0.0.1 ", "10.0.0", "10.0.0.256", "10.0..1", "host,", "host,0", "host,65536", "host,14a",
+          "HOST\\", "HOST\\SQL EXPRESS", "\\SQLEXPRESS", "db host", "host.", "a,b,1433", "http://host"})
+        EXPECT_FALSE(isServerAddress(bad)) << bad;
+    SettingsTestDir dir;
+    FakeConnect connect;
+    const ConnectionSettingsSave save =
+        saveDatabaseSettings(dir.path(), {DatabaseKind::None, "10.0.0.1,70000", "db", "sa", "pw"}, connect.function());
+    EXPECT_EQ(save.outcome, Outcome::Refused);
+    EXPECT_EQ(save.message, "服务地址错误");
+    EXPECT_FALSE(std::filesystem::exists(dir.confIni()));
+}
+
 TEST(SaveDatabaseSettings, ClearedCheckBoxWritesTypeZeroAndTheFourValuesWithoutConnecting) {
     SettingsTestDir dir;
     FakeConnect connect;

@@ -1,6 +1,7 @@
 // Self-restart on Windows, run under Wine or on Windows: Restart.bat, written in this user's own
-// temporary folder for a program whose directory has blanks in its name, started through cmd,
-// relaunching the program in the same service directory and deleting itself.
+// temporary folder for a program whose directory has blanks or characters outside the ANSI code
+// page in its name, started through cmd, relaunching the program in the same service directory
+// and deleting itself.
 
 #include "service/Restart.h"
 
@@ -19,15 +20,6 @@ namespace {
 
 using namespace vorlanx::service;
 using vorlanx::test::SettingsTestDir;
-
-std::string ansiPath(const std::filesystem::path& path) {
-    const std::wstring wide = path.wstring();
-    const int bytes =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), bytes, nullptr, nullptr);
-    return text;
-}
 
 TEST(RestartWin32, OwnProgramIsThisExecutable) {
     const std::filesystem::path self = ownProgram();
@@ -56,19 +48,22 @@ struct ScriptDir {
     }
 };
 
-void expectRestartThroughShortPath(const SettingsTestDir& dir) {
+// Restart.bat as the restart writes it: the program and its arguments come as its parameters.
+std::string batchFor(int delay, const std::string& startArguments) {
+    return "@echo off \r\n@ping 127.0.0.1 -n " + std::to_string(delay) + " >nul\r\nstart \"\" \"%~1\"" +
+           (startArguments.empty() ? "" : " " + startArguments) + "\r\ndel Restart.bat";
+}
+
+// The probe's note: the directory it started in, then its arguments, one a line.
+std::vector<std::string> waitForProbe(const std::filesystem::path& note, const std::filesystem::path& script);
+
+void expectRestart(const SettingsTestDir& dir) {
     const std::filesystem::path program = dir.path() / "restart_probe.exe";
     std::filesystem::copy_file(VORLANX_RESTART_PROBE, program);
     const ScriptDir scriptDir;
     std::filesystem::create_directories(scriptDir.path);
     const std::filesystem::path script = scriptDir.path / "Restart.bat";
     dir.write(script, "echo left over from an earlier restart\r\n");
-
-    char shortPath[MAX_PATH] = {};
-    ASSERT_GT(GetShortPathNameA(ansiPath(program).c_str(), shortPath, MAX_PATH), 0u);
-    const std::string launchPath = shortPath;
-    EXPECT_EQ(launchPath.find(' '), std::string::npos) << launchPath;
-    EXPECT_NE(launchPath, ansiPath(program));
 
     // The script waits 3 s (ping) before it starts the program, time enough to read it first.
     std::string written;
@@ -78,29 +73,19 @@ void expectRestartThroughShortPath(const SettingsTestDir& dir) {
         ended = true;
     }));
     EXPECT_TRUE(ended);
-    EXPECT_EQ(written, "@echo off \r\n"
-                       "@ping 127.0.0.1 -n 3 >nul\r\n"
-                       "start \"\" \"" +
-                           launchPath +
-                           "\"\r\n"
-                           "del Restart.bat");
-    EXPECT_EQ(written, restartBatchText(3, launchPath));
+    EXPECT_EQ(written, batchFor(3, ""));
+    EXPECT_EQ(written, restartBatchText(3, "%~1"));
 
-    const std::filesystem::path note = scriptDir.path / "probe-ran.txt";
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while ((!std::filesystem::exists(note) || std::filesystem::exists(script)) &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_TRUE(std::filesystem::exists(note)) << "the program was not started again";
+    const auto lines = waitForProbe(scriptDir.path / "probe-ran.txt", script);
+    ASSERT_FALSE(lines.empty()) << "the program was not started again";
     EXPECT_FALSE(std::filesystem::exists(script)) << "Restart.bat did not delete itself";
     // The program starts where the script ran.
-    const std::string ran = SettingsTestDir::read(note);
-    EXPECT_TRUE(std::filesystem::equivalent(utf8Path(ran.substr(0, ran.find('\n'))), scriptDir.path)) << ran;
+    EXPECT_TRUE(std::filesystem::equivalent(utf8Path(lines[0]), scriptDir.path)) << lines[0];
 }
 
-TEST(RestartWin32, BatchNamesTheShortPathAndRelaunchesTheProgram) {
+TEST(RestartWin32, RelaunchesTheProgramFromADirectoryWithBlanks) {
     SettingsTestDir dir("vorlanx restart probe");
-    expectRestartThroughShortPath(dir);
+    expectRestart(dir);
 }
 
 // The probe's note: the directory it started in, then its arguments, one a line.
@@ -142,7 +127,7 @@ TEST(RestartWin32, TheRelaunchComesBackToTheSameServiceDirectoryFromAPrivateScri
                     std::filesystem::exists(service.path() / "Restart.bat");
     }));
     EXPECT_FALSE(elsewhere) << "Restart.bat was written where others may write";
-    EXPECT_NE(written.find("\" \"--dir\" \""), std::string::npos) << written;
+    EXPECT_EQ(written, batchFor(1, "%2 %3"));
     const auto lines = waitForProbe(scriptDir.path / "probe-ran.txt", script);
     ASSERT_EQ(lines.size(), 3u) << "the program was not started again with --dir DIR";
     EXPECT_EQ(lines[1], "--dir");
@@ -155,7 +140,27 @@ TEST(RestartWin32, ChineseDirectoryWithBlanksOnAChineseWindows) {
         GTEST_SKIP() << "needs the ANSI code page of a Chinese Windows (936); this one has " << GetACP()
                      << " (scripts/test-windows runs the tests once more under LC_ALL=zh_CN.UTF-8)";
     SettingsTestDir dir("食堂 消费 服务");
-    expectRestartThroughShortPath(dir);
+    expectRestart(dir);
+}
+
+// A program in a folder whose name the ANSI code page cannot spell (a Chinese name on a Western
+// Windows, a snowman and a Belarusian letter on a Chinese one), found without any 8.3 name, and
+// a --dir that is a drive's root: its trailing backslash must not swallow the closing quote.
+TEST(RestartWin32, ProgramOutsideTheAnsiCodePageAndADriveRoot) {
+    SettingsTestDir dir("vorlanx 食堂 \u2603 \u045e");
+    const std::wstring name = dir.path().filename().wstring();
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0, nullptr, &lossy);
+    ASSERT_TRUE(lossy) << "code page " << GetACP() << " spells the folder's name";
+    const std::filesystem::path program = dir.path() / "restart_probe.exe";
+    std::filesystem::copy_file(VORLANX_RESTART_PROBE, program);
+    const ScriptDir scriptDir;
+    const std::filesystem::path script = scriptDir.path / "Restart.bat";
+    ASSERT_TRUE(restartProgram(program, argumentsWithDir({}, "C:\\"), 1, [] {}));
+    const auto lines = waitForProbe(scriptDir.path / "probe-ran.txt", script);
+    ASSERT_EQ(lines.size(), 3u) << "the program was not started again with --dir C:\\";
+    EXPECT_EQ(lines[1], "--dir");
+    EXPECT_EQ(lines[2], "C:\\");
 }
 
 } // namespace

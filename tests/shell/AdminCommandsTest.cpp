@@ -119,6 +119,15 @@ private slots:
         child<QLineEdit>("编辑框_发送端口")->setText(QStringLiteral("abc"));
         QTest::mouseClick(child<QPushButton>("按钮_单设置设备名称"), Qt::LeftButton);
         QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("发送目标的端口不正确（1-65535）：abc")});
+        // An address with a blank part, typed as the box lets it be, is refused and sends nothing.
+        child<QLineEdit>("编辑框_发送端口")->setText(QStringLiteral("3000"));
+        auto* address = child<QLineEdit>("IP编辑框1");
+        address->clear();
+        QTest::keyClicks(address, QStringLiteral("127.0..1"));
+        QCOMPARE(address->text(), QStringLiteral("127.0..1"));
+        QTest::mouseClick(child<QPushButton>("按钮_单设置设备名称"), Qt::LeftButton);
+        QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("发送目标的IP地址不正确：127.0..1")});
+        QVERIFY(child<QPushButton>("按钮_单设置设备名称")->isEnabled());
     }
 
     void parallelDownloadChoiceIsKept() {

@@ -41,6 +41,7 @@ bool isOfKind(const QWidget* w, ui::Kind kind) {
         return qobject_cast<const QGroupBox*>(w);
     case ui::Kind::Edit:
     case ui::Kind::AddressEdit:
+    case ui::Kind::ServerEdit:
         return qobject_cast<const QLineEdit*>(w) && qobject_cast<const QLineEdit*>(w)->echoMode() == QLineEdit::Normal;
     case ui::Kind::PasswordEdit:
         return qobject_cast<const QLineEdit*>(w) &&

@@ -123,6 +123,41 @@ private slots:
         QVERIFY(!std::filesystem::exists(m_service->dir / "conf.ini"));
     }
 
+    // The server box holds what SQL Server clients take: a value of conf.ini is shown as it is and
+    // saved back unchanged, and the operator can type one; a malformed one is refused.
+    void serverAddressAsSqlServerClientsWriteIt_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("host,port") << "127.0.0.1,14330";
+        QTest::newRow("host\\instance") << "HOST\\SQLEXPRESS";
+    }
+    void serverAddressAsSqlServerClientsWriteIt() {
+        QFETCH(QString, stored);
+        writeConf("[sername]\r\ntype=1\r\n[mssql]\r\n" + gbk("服务") + "=" + stored.toStdString() + "\r\n" +
+                  gbk("名称") + "=canteen\r\n" + gbk("用户") + "=sa\r\n" + gbk("密码") + "=468\r\n");
+        QVERIFY(openWindow());
+        auto* server = child<QLineEdit>("IP编辑框_服务地址");
+        QCOMPARE(server->text(), stored);
+        QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("A连接失败"), 120000);
+        child<QCheckBox>("选择框_数据库选择")->setChecked(false);
+        clickSave();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        vorlanx::config::IniFile ini(m_service->dir / "conf.ini");
+        QCOMPARE(ini.readValue("mssql", "服务"), stored.toStdString());
+
+        server->clear();
+        QTest::keyClicks(server, QStringLiteral("db-2\\SQLEXPRESS,14330"));
+        QCOMPARE(server->text(), QStringLiteral("db-2\\SQLEXPRESS,14330"));
+        clickSave();
+        QCOMPARE(ini.readValue("mssql", "服务"), std::string("db-2\\SQLEXPRESS,14330"));
+
+        for (const char* malformed : {"127.0.0.1,70000", "10.0.0", "db 2", "HOST\\"}) {
+            server->setText(QString::fromUtf8(malformed));
+            clickSave();
+            QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("服务地址错误")});
+        }
+        QCOMPARE(ini.readValue("mssql", "服务"), std::string("db-2\\SQLEXPRESS,14330"));
+    }
+
     void saveWithNoDatabaseTickedWritesTypeZeroWithoutConnecting() {
         QVERIFY(openWindow());
         fill("10.0.0.9", "canteen", "sa", "secret");

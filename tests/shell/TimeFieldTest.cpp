@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QWheelEvent>
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <QTest>
 
 #include "shell/PeriodPage.h"
@@ -143,6 +145,13 @@ private slots:
         QTest::mouseClick(check, Qt::LeftButton);
         QVERIFY(!m_field->isEnabled());
         QVERIFY(!end->isEnabled());
+        // The up button beside a locked field changes nothing either.
+        QStyleOptionSpinBox option;
+        option.initFrom(m_field);
+        option.subControls = QStyle::SC_SpinBoxUp;
+        const QRect up = m_field->style()->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxUp, m_field);
+        QTest::mouseClick(m_field, Qt::LeftButton, {}, up.center());
+        QCOMPARE(m_field->text(), QStringLiteral("05:00:01"));
         QTest::mouseClick(check, Qt::LeftButton);
         QVERIFY(m_field->isEnabled());
         QVERIFY(end->isEnabled());

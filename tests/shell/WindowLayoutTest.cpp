@@ -205,12 +205,27 @@ private slots:
         QCOMPARE(panel, QString::fromStdString(m_service->clock.get().panelText()));
     }
 
-    void statusPanelWidths() {
-        const int widths[] = {32, 40, 50, 120, 40, 70, 35, 260, 30};
-        for (int i = 0; i < 9; ++i) {
-            auto* label = m_window->findChild<QLabel*>(QStringLiteral("panel%1").arg(i));
+    // Each panel shows its longest text whole, the clock panel included, in the window's width.
+    void statusPanelsHoldTheirLongestTexts() {
+        m_window->clockTick();
+        const std::pair<int, QString> longest[] = {
+            {0, QStringLiteral("总数：")},   {1, QStringLiteral("9999")},
+            {2, QStringLiteral("本机IP：")}, {3, QStringLiteral("192.168.100.200")},
+            {4, QStringLiteral("状态：")},   {5, QStringLiteral("设置设备消费模式=菜单模式")},
+            {6, QStringLiteral("操作：")},   {7, QStringLiteral("未配置数据库，请联系Vorlanx技术支持")},
+            {8, QStringLiteral("时间")},     {9, m_window->status().panel(StatusPanels::kClock)},
+        };
+        for (const auto& [index, text] : longest) {
+            auto* label = m_window->findChild<QLabel*>(QStringLiteral("panel%1").arg(index));
             QVERIFY(label);
-            QCOMPARE(label->width() == widths[i] || label->minimumWidth() == widths[i], true);
+            const int room = label->contentsRect().width() - 2 * label->margin();
+            QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= room,
+                     qPrintable(QStringLiteral("panel %1: %2 (%3 px at %4 pt) in %5 px")
+                                    .arg(index)
+                                    .arg(text)
+                                    .arg(label->fontMetrics().horizontalAdvance(text))
+                                    .arg(label->font().pointSize())
+                                    .arg(room)));
         }
     }
 };

@@ -10,16 +10,23 @@
 //   command ID               WM_COMMAND from a menu item with this ID
 //   count ID                 rows of a list view
 //   checked ID / enabled ID / visible ID
+//   choose ID INDEX          choose an item of a combo box
 //   tab INDEX                choose a page of the tab control as a click on it would
 //   select ID START LENGTH   select characters of an edit box; "selection ID" reads it back
 //   key ID VK / char ID CODE a key or a typed character to a control
 //   clickchar ID POS         a left click on the character at POS of an edit box
 //   updown ID +1|-1          a click on the up or down button beside a time field
+//   arrows ID                "ok 1" when the up/down buttons beside a time field take input
+//   focusclick ID            a left click posted to a control, which takes the focus
+//   focused                  the control ID of the window's keyboard focus (0: none of ours)
+//   press VK                 a key posted to the focused control, through the window's loop
 //   rclick ID X Y            a right click at X,Y of a control (a list pops its menu up)
 //   menu MS                  "ok 1" when a pop-up menu of the window shows within MS ms, else
 //                            "ok 0"; "menu close" closes it
 //   box MS                   the message box shown within MS ms: "ok TITLE<TAB>TEXT", answered OK;
 //                            "ok none" when none came; "box MS open" reads it and leaves it open
+//   anybox MS                the same for a box of any process (a window that will not start);
+//                            needs no window
 //   panel INDEX              the text of a panel of the window's status bar
 //   rows ID                  every row of a list view, cells joined by |, rows ended by \n
 //   close                    close the window and wait for its process to end
@@ -132,6 +139,9 @@ private:
         SendMessageTimeoutW(m_window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
     }
     HWND messageBox() const { return shownWindow("#32770"); }
+    static HWND anyMessageBox();
+    std::string readBox(HWND box, bool keep) const;
+    HWND upDownBeside(HWND field) const;
     HWND popupMenu() const { return shownWindow("#32768"); }
     HWND shownWindow(const char* cls) const;
     std::string addressOf(HWND box) const;
@@ -196,6 +206,53 @@ HWND Driver::shownWindow(const char* cls) const {
     return search.found;
 }
 
+HWND Driver::anyMessageBox() {
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND w, LPARAM data) -> BOOL {
+            if (IsWindowVisible(w) && className(w) == "#32770") {
+                *reinterpret_cast<HWND*>(data) = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::string Driver::readBox(HWND box, bool keep) const {
+    std::string text;
+    for (HWND child : children(box)) {
+        if (className(child) == "Static" && !(GetWindowLongW(child, GWL_STYLE) & SS_ICON)) {
+            const std::string t = textOf(child);
+            if (!t.empty())
+                text = t;
+        }
+    }
+    const std::string title = textOf(box);
+    if (keep)
+        return "ok " + title + "\t" + text;
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && IsWindow(box); ++i)
+        Sleep(20);
+    if (m_window)
+        settle();
+    return "ok " + title + "\t" + text;
+}
+
+// The up/down control is the sibling just right of the field.
+HWND Driver::upDownBeside(HWND field) const {
+    RECT f{};
+    GetWindowRect(field, &f);
+    for (HWND sibling : children(m_window)) {
+        RECT r{};
+        GetWindowRect(sibling, &r);
+        if (className(sibling) == "msctls_updown32" && r.top == f.top && std::abs(r.left - f.right) <= 2)
+            return sibling;
+    }
+    return nullptr;
+}
+
 std::string Driver::addressOf(HWND box) const {
     // The four number fields, left to right.
     std::vector<std::pair<LONG, std::string>> fields;
@@ -230,35 +287,27 @@ std::string Driver::run(const std::string& line) {
         settle();
         return "ok";
     }
+    if (verb == "anybox") {
+        int ms = 0;
+        std::string keep;
+        in >> ms >> keep;
+        const DWORD until = GetTickCount() + static_cast<DWORD>(ms);
+        HWND box = nullptr;
+        while (!(box = anyMessageBox()) && GetTickCount() < until)
+            Sleep(50);
+        return box ? readBox(box, keep == "open") : "ok none";
+    }
     if (!m_window)
         return "error no window yet";
     if (verb == "box") {
         int ms = 0;
-        in >> ms;
+        std::string keep;
+        in >> ms >> keep;
         const DWORD until = GetTickCount() + static_cast<DWORD>(ms);
         HWND box = nullptr;
         while (!(box = messageBox()) && GetTickCount() < until)
             Sleep(50);
-        if (!box)
-            return "ok none";
-        std::string text;
-        for (HWND child : children(box)) {
-            if (className(child) == "Static" && !(GetWindowLongW(child, GWL_STYLE) & SS_ICON)) {
-                const std::string t = textOf(child);
-                if (!t.empty())
-                    text = t;
-            }
-        }
-        const std::string title = textOf(box);
-        std::string keep;
-        in >> keep;
-        if (keep == "open")
-            return "ok " + title + "\t" + text;
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        for (int i = 0; i < 100 && IsWindow(box); ++i)
-            Sleep(20);
-        settle();
-        return "ok " + title + "\t" + text;
+        return box ? readBox(box, keep == "open") : "ok none";
     }
     if (verb == "menu") {
         std::string arg;
@@ -300,6 +349,20 @@ std::string Driver::run(const std::string& line) {
             CloseHandle(process);
         return waited == WAIT_OBJECT_0 ? "ok" : "error still running";
     }
+    if (verb == "focused" || verb == "press") {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(m_window, nullptr), &info);
+        if (verb == "focused")
+            return "ok " + std::to_string(info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0);
+        int vk = 0;
+        in >> vk;
+        if (!info.hwndFocus)
+            return "error no focus";
+        PostMessageW(info.hwndFocus, WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
+        PostMessageW(info.hwndFocus, WM_KEYUP, static_cast<WPARAM>(vk), static_cast<LPARAM>(0xC0000001));
+        return "ok";
+    }
     int id = 0;
     in >> id;
     if (verb == "panel")
@@ -316,13 +379,30 @@ std::string Driver::run(const std::string& line) {
         if (!text.empty() && text.front() == ' ')
             text.erase(0, 1);
         if (cls == "SysIPAddress32") {
-            unsigned a = 0, b = 0, c = 0, d = 0;
+            // Four parts, each typed into its field left to right; a part may be blank.
+            std::vector<std::string> parts(1);
+            for (const char c : text) {
+                if (c == '.')
+                    parts.emplace_back();
+                else
+                    parts.back() += c;
+            }
+            std::vector<std::pair<LONG, HWND>> fields;
+            for (HWND field : children(w)) {
+                RECT r{};
+                GetWindowRect(field, &r);
+                fields.emplace_back(r.left, field);
+            }
+            std::sort(fields.begin(), fields.end());
+            SendMessageW(w, IPM_CLEARADDRESS, 0, 0);
             if (text.empty())
-                SendMessageW(w, IPM_CLEARADDRESS, 0, 0);
-            else if (std::sscanf(text.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d) == 4)
-                SendMessageW(w, IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, d));
-            else
+                return "ok";
+            if (parts.size() != 4 || fields.size() != 4)
                 return "error not an address";
+            for (std::size_t i = 0; i < 4; ++i) {
+                const std::wstring wide = widen(parts[i]);
+                SendMessageW(fields[i].second, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+            }
         } else {
             const std::wstring wide = widen(text);
             DWORD_PTR ignored = 0;
@@ -355,6 +435,12 @@ std::string Driver::run(const std::string& line) {
             rows += "\n";
         }
         return "ok " + rows;
+    }
+    if (verb == "choose") {
+        int index = 0;
+        in >> index;
+        deliver(w, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        return "ok";
     }
     if (verb == "count")
         return "ok " + std::to_string(SendMessageW(w, LVM_GETITEMCOUNT, 0, 0));
@@ -409,21 +495,25 @@ std::string Driver::run(const std::string& line) {
     if (verb == "updown") {
         int delta = 0;
         in >> delta;
-        // The up/down control is the sibling just right of the field.
-        RECT field{};
-        GetWindowRect(w, &field);
-        for (HWND sibling : children(m_window)) {
-            RECT r{};
-            GetWindowRect(sibling, &r);
-            if (className(sibling) == "msctls_updown32" && r.top == field.top && std::abs(r.left - field.right) <= 2) {
-                const int y = delta > 0 ? 2 : static_cast<int>(r.bottom - r.top) - 3;
-                deliver(sibling, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, y));
-                deliver(sibling, WM_LBUTTONUP, 0, MAKELPARAM(3, y));
-                settle();
-                return "ok";
-            }
-        }
-        return "error no up/down beside " + std::to_string(id);
+        HWND upDown = upDownBeside(w);
+        if (!upDown)
+            return "error no up/down beside " + std::to_string(id);
+        RECT r{};
+        GetWindowRect(upDown, &r);
+        const int y = delta > 0 ? 2 : static_cast<int>(r.bottom - r.top) - 3;
+        deliver(upDown, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, y));
+        deliver(upDown, WM_LBUTTONUP, 0, MAKELPARAM(3, y));
+        settle();
+        return "ok";
+    }
+    if (verb == "arrows") {
+        HWND upDown = upDownBeside(w);
+        return upDown ? "ok " + std::to_string(IsWindowEnabled(upDown) ? 1 : 0) : "error no up/down";
+    }
+    if (verb == "focusclick") {
+        PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+        PostMessageW(w, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+        return "ok";
     }
     return "error unknown command " + verb;
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The Win32 window under Wine and Xvfb, driven by control ID from a second Windows program
 (vorlanx-drive.exe) while vorlanx-termsim terminals on Linux answer over 127.0.0.1 and the TDS
-stand-in serves the personnel list through Wine's ODBC. One window start serves every check.
+stand-in serves the personnel list through Wine's ODBC. One window start serves the main group of
+checks, a second one those of a named instance in the server box; before them, two starts that
+must fail show their message boxes.
 
     window_checks.py --exe vorlanx.exe --drive vorlanx-drive.exe --termsim vorlanx-termsim
                      --tds tds_server.py --work DIR --shots DIR
@@ -25,7 +27,7 @@ WHITELIST_COUNT, SUCCESS_COUNT = 1015, 1017
 SEND_ADDRESS, SEND_PORT, SEND_MACHINE = 1022, 1024, 1026
 RESULTS, LOG = 1041, 1051
 OPERATION_PANEL = 7
-SERVER_ADDRESS, SAVE_DATABASE = 1412, 1421
+SERVER_ADDRESS, SQL_SERVER_CHECK, SAVE_DATABASE = 1412, 1419, 1421
 CLOCK_ALL = 1103
 BREAKFAST_CHECK, BREAKFAST_START, BREAKFAST_END = 1210, 1211, 1213
 PERIODS_ONE = 1250
@@ -34,6 +36,7 @@ READ_ONE, READ_ALL, DOWNLOAD_ONE = 1310, 1311, 1314
 ONLINE, TERMINALS = 1001, 1401
 ADD_DEVICES, REFRESH_PERSONNEL, REMOVE_ALL = 2011, 2021, 2032
 VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN = 0x25, 0x27, 0x26, 0x28
+VK_TAB, VK_RETURN, VK_APPS = 0x09, 0x0D, 0x5D
 HOLDERS = 60
 # ui::kPortHeldByServiceText
 PORT_HELD_BY_SERVICE = ("端口被占用：Windows 服务 vorlanxd 正在本机运行并监听终端。"
@@ -151,6 +154,81 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def conf_value(service_dir, key):
+    """A key's value in the window's conf.ini (GBK), or None."""
+    with open(os.path.join(service_dir, "conf.ini"), "rb") as f:
+        for line in f.read().decode("gbk").splitlines():
+            if line.startswith(key + "="):
+                return line[len(key) + 1:]
+    return None
+
+
+def wait_conf(service_dir, key, value, seconds=30):
+    deadline = time.monotonic() + seconds
+    while conf_value(service_dir, key) != value and time.monotonic() < deadline:
+        time.sleep(0.2)
+    return conf_value(service_dir, key)
+
+
+def start_errors(a, drive):
+    """A window that will not start says why in a message box as well as on standard error."""
+    for arguments, shown, line in (
+            (["--dir", windows_path(os.path.join(a.work, "no such dir"))], "无法启动：--dir 指定的服务目录不存在：",
+             "the --dir given does not exist"),
+            (["dropped.txt"], "无法启动：不认识的参数：dropped.txt", "usage: vorlanx")):
+        # Standard error goes to a file: Wine's desktop process, started with the first window,
+        # inherits the handles and would hold a pipe open after the program has ended.
+        err_path = os.path.join(a.work, "start-error.txt")
+        with open(err_path, "wb") as err_file:
+            proc = subprocess.Popen(["wine", a.exe, *arguments], stdout=subprocess.DEVNULL, stderr=err_file)
+        box = drive("anybox 60000")
+        proc.wait(timeout=60)
+        with open(err_path, "rb") as f:
+            err = f.read().decode(errors="replace")
+        check("%s shows its message box" % " ".join(arguments[:1]), box.startswith(TITLE + "\t" + shown), box)
+        check("%s also says it on standard error and fails" % " ".join(arguments[:1]),
+              line in err and proc.returncode != 0, "%d %r" % (proc.returncode, err))
+
+
+def server_text_group(a, drive, service_dir):
+    """A second start of the window on a named instance in conf.ini: the server box shows it, a
+    save keeps it, and the box takes what is typed; a malformed address is refused."""
+    with open(os.path.join(service_dir, "conf.ini"), "w", encoding="gbk", newline="\r\n") as f:
+        f.write("[sername]\ntype=1\n[mssql]\n服务=HOST\\SQLEXPRESS\n名称=canteen\n用户=sa\n密码=468\n")
+    window = subprocess.Popen(["wine", a.exe, "--dir", windows_path(service_dir)], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    try:
+        drive("window 60")
+        drive("tab 3")
+        shown = drive("text %d" % SERVER_ADDRESS)
+        check("服务 HOST\\SQLEXPRESS from conf.ini is shown", shown == "HOST\\SQLEXPRESS", shown)
+        drive.until("panel 5", lambda t: t == "A连接失败", 120, "the connect to HOST\\SQLEXPRESS fails")
+        drive("click %d" % SQL_SERVER_CHECK)
+        drive("click %d" % SAVE_DATABASE)
+        check("a save without connecting shows no box", drive("box 1000") == "none")
+        check("HOST\\SQLEXPRESS survives a save untouched",
+              wait_conf(service_dir, "服务", "HOST\\SQLEXPRESS") == "HOST\\SQLEXPRESS" and
+              conf_value(service_dir, "type") == "0", repr(conf_value(service_dir, "服务")))
+        drive("set %d " % SERVER_ADDRESS)
+        typed = "db-2\\SQLEXPRESS,14330"
+        for c in typed:
+            drive("char %d %d" % (SERVER_ADDRESS, ord(c)))
+        check("the server box takes a typed host\\instance,port", drive("text %d" % SERVER_ADDRESS) == typed,
+              drive("text %d" % SERVER_ADDRESS))
+        drive("click %d" % SAVE_DATABASE)
+        check("and saves it", wait_conf(service_dir, "服务", typed) == typed)
+        drive("set %d 127.0.0.1,70000" % SERVER_ADDRESS)
+        drive("click %d" % SAVE_DATABASE)
+        box = drive("box 5000")
+        check("a malformed server address is refused with 服务地址错误", box == TITLE + "\t服务地址错误", box)
+        check("and not saved", conf_value(service_dir, "服务") == typed)
+        check("the second window closes", drive("close") == "")
+    finally:
+        if window.poll() is None:
+            drive("kill")
+            window.kill()
+
+
 def main():
     p = argparse.ArgumentParser()
     for name in ("exe", "drive", "termsim", "tds", "work", "shots", "vorlanxd"):
@@ -177,15 +255,20 @@ def main():
         with open(os.path.join(service_dir, "conf.ini"), "w", encoding="gbk", newline="\r\n") as f:
             f.write("[sername]\ntype=1\n[mssql]\n服务=127.0.0.1,%d\n名称=canteen\n用户=sa\n密码=468\n" % tds_port)
 
-        # The address box of the window takes an address without a port: FreeTDS finds the
-        # stand-in's port for a plain address in TDSPORT.
-        window = subprocess.Popen(["wine", a.exe, "--dir", windows_path(service_dir)],
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                  env=dict(os.environ, TDSPORT=str(tds_port)))
-        procs.append(window)
         drive = Drive(a.drive)
         procs.append(drive.proc)
+        start_errors(a, drive)
+
+        # The server box shows 服务 as conf.ini holds it, host,port included, and the window
+        # connects with it.
+        window = subprocess.Popen(["wine", a.exe, "--dir", windows_path(service_dir)],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        procs.append(window)
         drive("window 60")
+        stored = "127.0.0.1,%d" % tds_port
+        drive("tab 3")
+        check("服务 %s from conf.ini is shown" % stored, drive("text %d" % SERVER_ADDRESS) == stored,
+              drive("text %d" % SERVER_ADDRESS))
 
         # The time fields' key rules, on 编辑框早A ("05:00:01").
         drive("tab 1")
@@ -236,10 +319,16 @@ def main():
         finally:
             service("--remove-service")
 
-        # Listening, and five simulated terminals heard.
+        # Listening, from the keyboard: Tab from the port box to 开始监听, Enter clicks it.
         port = free_udp_port()
         drive("set %d %d" % (PORT_EDIT, port))
-        drive("click %d" % LISTEN)
+        drive("focusclick %d" % PORT_EDIT)
+        drive.until("focused", lambda f: f == str(PORT_EDIT), 10, "a click gives the port box the focus")
+        drive("press %d" % VK_TAB)
+        drive.until("focused", lambda f: f == str(LISTEN), 10, "Tab moves the focus to 开始监听")
+        print("ok   Tab moves the focus from the port box to 开始监听")
+        drive("press %d" % VK_RETURN)
+        drive.until("enabled %d" % STOP, lambda e: e == "1", 10, "Enter on the focused 开始监听 clicks it")
         listening = drive("enabled %d" % STOP) == "1" and drive("enabled %d" % LISTEN) == "0"
         check("开始监听 starts listening", listening,
               "" if listening else "port %d, message box: %s" % (port, drive("box 2000")))
@@ -297,6 +386,8 @@ def main():
         drive("click %d" % BREAKFAST_CHECK)
         check("ticking 选择框_早时间 locks its fields",
               drive("enabled %d" % BREAKFAST_START) == "0" and drive("enabled %d" % BREAKFAST_END) == "0")
+        check("and their up/down buttons",
+              drive("arrows %d" % BREAKFAST_START) == "0" and drive("arrows %d" % BREAKFAST_END) == "0")
         drive.idle()
         drive("click %d" % PERIODS_ONE)
         deadline = time.monotonic() + 10
@@ -326,7 +417,15 @@ def main():
         time.sleep(0.5)
         check("a bad machine number in the send fields is refused with a message box",
               box.startswith(TITLE + "\t") and len(box) > len(TITLE) + 1, box)
+        drive("set %d 7" % SEND_MACHINE)
+        drive("set %d 127.0..1" % SEND_ADDRESS)
+        drive("click %d" % READ_ONE)
+        box = drive("box 5000")
+        time.sleep(0.5)
+        check("an address with a blank part is refused with the core's message",
+              box == TITLE + "\t发送目标的IP地址不正确：127.0..1", box)
         check("nothing is sent for refused input", not recorder.take())
+        drive("set %d 127.0.0.1" % SEND_ADDRESS)
         drive("set %d 7" % SEND_MACHINE)
         drive.idle()
         drive("click %d" % READ_ONE)
@@ -346,6 +445,11 @@ def main():
         drive("rclick %d 60 150" % TERMINALS)
         check("a right click on the terminal list pops its menu up", drive("menu 5000") == "1")
         subprocess.run(["import", "-window", "root", os.path.join(a.shots, "menu-参数.png")], check=True)
+        drive("menu close")
+        drive("focusclick %d" % TERMINALS)
+        drive.until("focused", lambda f: f == str(TERMINALS), 10, "a click gives the terminal list the focus")
+        drive("press %d" % VK_APPS)
+        check("the menu key on the terminal list pops its menu up", drive("menu 5000") == "1")
         drive("menu close")
         for page in range(4):
             drive("tab %d" % page)
@@ -386,7 +490,6 @@ def main():
         tds, _ = start_tds(a.tds, a.work, tds_port)
         procs.append(tds)
         drive("tab 3")
-        drive("set %d 127.0.0.1" % SERVER_ADDRESS)
         check("the window still listens", drive("enabled %d" % STOP) == "1")
         drive("click %d" % SAVE_DATABASE)
         box = drive("box 30000 open")
@@ -407,8 +510,13 @@ def main():
         drive("set %d %d" % (PORT_EDIT, port))
         drive("click %d" % LISTEN)
         check("the restarted window listens", drive("enabled %d" % STOP) == "1")
+        check("服务 %s survives the save untouched" % stored, conf_value(service_dir, "服务") == stored,
+              repr(conf_value(service_dir, "服务")))
+        check("and is shown again after the restart", drive("text %d" % SERVER_ADDRESS) == stored)
 
         check("the window closes while listening and its process ends", drive("close") == "")
+        restarted = False
+        server_text_group(a, drive, service_dir)
     finally:
         # A window left by a failed check would be found by the next run: its Windows process
         # outlives the wine launcher.
