@@ -24,7 +24,7 @@ import time
 # The driving machinery is the window checks' own; importing it leaves no bytecode in the tree.
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from window_checks import Drive, check, fail, free_udp_port, windows_path  # noqa: E402
+from window_checks import Drive, check, end_all, fail, free_udp_port, fresh_service_dir, windows_path  # noqa: E402
 
 # Control IDs of ui/Controls.h.
 ONLINE, LISTEN_PORT, LISTEN, STOP = 1001, 1011, 1012, 1013
@@ -153,10 +153,7 @@ def main():
     for name in PICTURES:
         if os.path.exists(os.path.join(a.out, name)):
             os.remove(os.path.join(a.out, name))
-    service_dir = os.path.join(a.work, "service")
-    os.makedirs(service_dir, exist_ok=True)
-    for name in os.listdir(service_dir):
-        os.remove(os.path.join(service_dir, name))
+    service_dir = fresh_service_dir(a.work)
 
     # The data folder as setup leaves it (its first conf.ini, GBK), with the holders imported.
     with open(os.path.join(service_dir, "conf.ini"), "w", encoding="gbk", newline="\r\n") as f:
@@ -267,18 +264,7 @@ def main():
 
         check("the window closes", drive("close") == "")
     finally:
-        # A window left by a failed step would be found by the next run: its Windows process
-        # outlives the wine launcher.
-        if window is not None and window.poll() is None and drive is not None and drive.proc.poll() is None:
-            try:
-                drive.proc.stdin.write("kill\n")
-                drive.proc.stdin.flush()
-                drive.proc.stdout.readline()
-            except OSError:
-                pass
-        for proc in reversed(procs):
-            if proc.poll() is None:
-                proc.kill()
+        end_all(procs, drive, window is not None and window.poll() is None)
     missing = [name for name in PICTURES if not os.path.exists(os.path.join(a.out, name))]
     if missing:
         fail("pictures not made: " + ", ".join(missing))

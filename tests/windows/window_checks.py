@@ -170,6 +170,30 @@ def wait_conf(service_dir, key, value, seconds=30):
     return conf_value(service_dir, key)
 
 
+def fresh_service_dir(work):
+    """The window's data folder under work, emptied of what an earlier run left."""
+    service_dir = os.path.join(work, "service")
+    os.makedirs(service_dir, exist_ok=True)
+    for name in os.listdir(service_dir):
+        os.remove(os.path.join(service_dir, name))
+    return service_dir
+
+
+def end_all(procs, drive, window_left):
+    """Ends a run's processes. A window left by a failed step would be found by the next run: its
+    Windows process outlives the wine launcher, so the driver kills it first."""
+    if window_left and drive is not None and drive.proc.poll() is None:
+        try:
+            drive.proc.stdin.write("kill\n")
+            drive.proc.stdin.flush()
+            drive.proc.stdout.readline()
+        except OSError:
+            pass
+    for proc in reversed(procs):
+        if proc.poll() is None:
+            proc.kill()
+
+
 def start_errors(a, drive):
     """A window that will not start says why in a message box as well as on standard error."""
     for arguments, shown, line in (
@@ -235,10 +259,7 @@ def main():
         p.add_argument("--" + name, required=True)
     a = p.parse_args()
     os.makedirs(a.shots, exist_ok=True)
-    service_dir = os.path.join(a.work, "service")
-    os.makedirs(service_dir, exist_ok=True)
-    for name in os.listdir(service_dir):
-        os.remove(os.path.join(service_dir, name))
+    service_dir = fresh_service_dir(a.work)
 
     # The card holders of the personnel list, served by the stand-in through Wine's ODBC.
     cards = [20000000 + i for i in range(HOLDERS)]
@@ -518,19 +539,7 @@ def main():
         restarted = False
         server_text_group(a, drive, service_dir)
     finally:
-        # A window left by a failed check would be found by the next run: its Windows process
-        # outlives the wine launcher.
-        left = restarted or (window is not None and window.poll() is None)
-        if left and drive is not None and drive.proc.poll() is None:
-            try:
-                drive.proc.stdin.write("kill\n")
-                drive.proc.stdin.flush()
-                drive.proc.stdout.readline()
-            except OSError:
-                pass
-        for proc in reversed(procs):
-            if proc.poll() is None:
-                proc.kill()
+        end_all(procs, drive, restarted or (window is not None and window.poll() is None))
     return 0
 
 
