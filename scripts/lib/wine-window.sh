@@ -23,16 +23,18 @@ wine_prefix_start() {
 }
 
 # wine_display_start BUILD: the window's Chinese UI faces, as a Chinese Windows has them, are the
-# CJK font of a Debian package in this prefix; a display of its own, 1024x768, whose number Xvfb
-# picks and writes to BUILD/xvfb-display. Exports DISPLAY and sets xvfb_pid for the caller to kill.
+# CJK font of a Debian package in this prefix; a display of its own, SIZE or 1024x768, whose number
+# Xvfb picks and writes to BUILD/xvfb-display. Exports DISPLAY and sets xvfb_pid for the caller to
+# kill. The Wine server starts again on that display.
 wine_display_start() {
+    local size=${2:-1024x768}
     local face
     for face in "Microsoft YaHei UI" "Microsoft YaHei" SimSun NSimSun SimHei; do
         wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "WenQuanYi Micro Hei" /f \
             </dev/null >/dev/null 2>&1
     done
     : >"$1/xvfb-display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$1/xvfb-display" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 ${size}x24 -nolisten tcp 3>"$1/xvfb-display" >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
         [ -s "$1/xvfb-display" ] && break
@@ -40,4 +42,10 @@ wine_display_start() {
     done
     [ -s "$1/xvfb-display" ] || { echo "Xvfb did not start" >&2; return 1; }
     export DISPLAY=:$(head -n1 "$1/xvfb-display")
+    # Wine's desktop process, started with the server's first program, keeps the display it found
+    # then, none here: the server starts again, and its desktop with it, on this display.
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+    wineserver -p
+    wine cmd /c exit </dev/null >/dev/null 2>&1
 }

@@ -5,7 +5,7 @@ guide describes. The built-in database holds a few card holders, vorlanx-termsim
 Linux pay and answer over 127.0.0.1, and each picture is taken once its state has been reached.
 
     guide_screenshots.py --exe vorlanx.exe --drive vorlanx-drive.exe --termsim vorlanx-termsim
-                         --db vorlanx-db --work DIR --out DIR
+                         --db vorlanx-db --work DIR --out DIR [--dpi N]
 
 Writes the PNG files named in PICTURES into --out. Exits non-zero, naming the step, when a state
 is not reached. The Wine prefix, WINEDEBUG and DISPLAY are the caller's.
@@ -147,7 +147,9 @@ def main():
     p = argparse.ArgumentParser()
     for name in ("exe", "drive", "termsim", "db", "work", "out"):
         p.add_argument("--" + name, required=True)
+    p.add_argument("--dpi", type=int, default=96, help="the prefix's dots per inch, which scale the window")
     a = p.parse_args()
+    scale = a.dpi / 96
     os.makedirs(a.out, exist_ok=True)
     # A picture left from an earlier run must not pass for one of this run.
     for name in PICTURES:
@@ -194,9 +196,9 @@ def main():
 
         # The menu of the online list, popped up on its first row.
         log_shown(drive)
-        screen.point_at(45, 36)
+        screen.point_at(round(45 * scale), round(36 * scale))
         time.sleep(0.3)
-        drive("rclick %d 40 32" % ONLINE)
+        drive("rclick %d %d %d" % (ONLINE, round(40 * scale), round(32 * scale)))
         check("a right click on the online list pops its menu up", drive("menu 5000") == "1")
         time.sleep(0.3)
         screen.shoot("online-menu.png")
