@@ -158,8 +158,8 @@ void setReceiveOptions(UdpEndpoint::SocketHandle s) {
     if (setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout) != 0)
         debugLog("UdpEndpoint", "SO_RCVTIMEO: " + lastSocketError());
 #ifdef _WIN32
-        // Without this, Winsock fails the next recvfrom with WSAECONNRESET whenever a reply went to
-        // a terminal that has gone away (ICMP port unreachable), for every terminal on the port.
+    // Without this, Winsock fails the next recvfrom with WSAECONNRESET whenever a reply went to
+    // a terminal that has gone away (ICMP port unreachable), for every terminal on the port.
 #ifndef SIO_UDP_CONNRESET
 #define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
 #endif
@@ -280,11 +280,9 @@ void UdpEndpoint::sendDatagrams(std::span<const Outgoing> datagrams) {
                 sent += static_cast<std::size_t>(n);
                 continue;
             }
-            const sockaddr_in& failed = to[sent];
-            char text[INET_ADDRSTRLEN] = {};
-            inet_ntop(AF_INET, &failed.sin_addr, text, sizeof text);
-            debugLog("UdpEndpoint", std::string("sendto ") + text + ":" + std::to_string(ntohs(failed.sin_port)) +
-                                        ": " + lastSocketError());
+            const Peer failed{ntohl(to[sent].sin_addr.s_addr), ntohs(to[sent].sin_port)};
+            debugLog("UdpEndpoint", "sendto " + failed.addressText() + ":" + std::to_string(failed.port) + ": " +
+                                        lastSocketError());
             ++sent;
         }
     }
@@ -329,7 +327,7 @@ bool UdpEndpoint::close() {
 #ifdef _WIN32
     wakeReceiver(s);
 #else
-    ::shutdown(s, SHUT_RDWR);              // wakes a blocked recvfrom
+    ::shutdown(s, SHUT_RDWR); // wakes a blocked recvfrom
 #endif
     if (m_worker.joinable())
         m_worker.join();
